@@ -1,0 +1,72 @@
+#pragma once
+
+#include "clock.h"
+#include "data_context.h"
+#include "fatal_error.h"
+#include "text.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <utility>
+#include <vector>
+
+namespace wendlow::test {
+
+// Records fatal reports instead of ending the process, so a test can see that one was made.
+class FatalRecorder {
+public:
+    FatalErrorHandler handler() {
+        return [this](int code, const Text& message) { calls.emplace_back(code, message); };
+    }
+    std::vector<std::pair<int, Text>> calls;
+};
+
+// A clock standing still at a chosen moment.
+class FixedClock final : public Clock {
+public:
+    explicit FixedClock(QDateTime when = QDateTime(QDate(2010, 2, 14), QTime(9, 5)))
+        : when_(std::move(when)) {}
+    QDateTime now() const override { return when_; }
+    void set(const QDateTime& when) { when_ = when; }
+
+private:
+    QDateTime when_;
+};
+
+// A program directory of its own for one test, with a context over it.
+class ProgramDir {
+public:
+    ProgramDir() : context_{dir_.path(), fatal.handler(), &clock} {}
+    const DataContext& context() const { return context_; }
+    QString path(const QString& relative = {}) const {
+        return relative.isEmpty() ? dir_.path() : dir_.path() + QLatin1Char('/') + relative;
+    }
+    bool isValid() const { return dir_.isValid(); }
+
+    FatalRecorder fatal;
+    FixedClock clock;
+
+private:
+    QTemporaryDir dir_;
+    DataContext context_;
+};
+
+inline QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+// The path of a committed fixture file.
+inline QString fixture(const QString& name) {
+    return QStringLiteral(WENDLOW_FIXTURES "/") + name;
+}
+
+} // namespace wendlow::test
