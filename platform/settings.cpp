@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <string>
 
 namespace wendlow {
@@ -39,12 +40,51 @@ struct GbkNoCase {
 
 using Ini = CSimpleIniTempl<char, GbkNoCase, SI_ConvertA<char>>;
 
+// SimpleIni ends a section name at the first ']' byte, which may be the trail byte of a two-byte
+// character (沒 is 0x9B 0x5D). While SimpleIni holds a file, such trail bytes in section names
+// stand in as 0x7F, a byte no GBK character uses as trail byte, and are put back on saving.
+constexpr char kBracket = ']';
+constexpr char kStandIn = '\x7F';
+
+void swapTrailBytes(char* begin, const char* end, char from, char to) {
+    for (char* p = begin; p < end && p + 1 < end; ++p) {
+        if (static_cast<unsigned char>(*p) >= 0x80) {
+            ++p;
+            if (*p == from) {
+                *p = to;
+            }
+        }
+    }
+}
+
+// Applies swapTrailBytes to the name part of every section line.
+void swapInSectionLines(QByteArray& bytes, char from, char to) {
+    char* const end = bytes.data() + bytes.size();
+    for (char* p = bytes.data(); p < end;) {
+        char* const lineEnd = std::find(p, end, '\n');
+        char* q = p;
+        while (q < lineEnd && (*q == ' ' || *q == '\t')) {
+            ++q;
+        }
+        if (q < lineEnd && *q == '[') {
+            swapTrailBytes(q + 1, lineEnd, from, to);
+        }
+        p = lineEnd == end ? end : lineEnd + 1;
+    }
+}
+
+Text sectionName(Text section) {
+    swapTrailBytes(section.data(), section.data() + section.size(), kBracket, kStandIn);
+    return section;
+}
+
 bool load(Ini& ini, const QString& file) {
     QFile in(file);
     if (!in.open(QIODevice::ReadOnly)) {
         return false;
     }
-    const QByteArray bytes = in.readAll();
+    QByteArray bytes = in.readAll();
+    swapInSectionLines(bytes, kBracket, kStandIn);
     return ini.LoadData(bytes.constData(), static_cast<size_t>(bytes.size())) >= 0;
 }
 
@@ -55,7 +95,7 @@ Text readSetting(const QString& file, const Text& section, const Text& key) {
     if (!load(ini, file)) {
         return {};
     }
-    const char* value = ini.GetValue(section.constData(), key.constData(), nullptr);
+    const char* value = ini.GetValue(sectionName(section).constData(), key.constData(), nullptr);
     return value ? Text(value).left(kMaxValueBytes) : Text();
 }
 
@@ -65,18 +105,20 @@ bool writeSetting(const QString& file, const Text& section, const Text& key, con
     if (QFile::exists(file) && !load(ini, file)) {
         return false;
     }
-    if (ini.SetValue(section.constData(), key.constData(), value.constData()) < 0) {
+    if (ini.SetValue(sectionName(section).constData(), key.constData(), value.constData()) < 0) {
         return false;
     }
-    std::string out;
-    if (ini.Save(out) < 0) {
+    std::string saved;
+    if (ini.Save(saved) < 0) {
         return false;
     }
+    QByteArray out(saved.data(), static_cast<qsizetype>(saved.size()));
+    swapInSectionLines(out, kStandIn, kBracket);
     QSaveFile save(file);
     if (!save.open(QIODevice::WriteOnly)) {
         return false;
     }
-    save.write(out.data(), static_cast<qint64>(out.size()));
+    save.write(out);
     return save.commit();
 }
 
