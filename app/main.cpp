@@ -1,27 +1,24 @@
-#include "book_registry.h"
-#include "settings.h"
-#include "settings_keys.h"
+#include "accessible_names.h"
+#include "application.h"
+#include "fatal_report.h"
 
-#include <QCoreApplication>
-
-#include <cstdio>
+#include <QApplication>
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    QApplication qtApp(argc, argv);
+    qtApp.setQuitOnLastWindowClosed(false);
+    wendlow::AccessibleNames accessibleNames;
+    qtApp.installEventFilter(&accessibleNames);
+
+    wendlow::QtMessageBoxes boxes;
+    wendlow::QtDialogs dialogs;
     wendlow::SystemClock clock;
-    const wendlow::DataContext context{
-        QCoreApplication::applicationDirPath(),
-        [](int, const wendlow::Text& message) {
-            std::fprintf(stderr, "%s\n", qPrintable(wendlow::toUnicode(message)));
-            std::exit(-1);
-        },
-        &clock};
-    const wendlow::RegistryCheck check = wendlow::BookRegistry(context).ensureRegistry();
-    if (!check.usable()) {
+    wendlow::DesktopLauncher launcher;
+    wendlow::Application app(QCoreApplication::applicationDirPath(),
+                             {boxes, dialogs, clock, launcher}, &wendlow::reportFatalError);
+    QObject::connect(&app, &wendlow::Application::finished, &qtApp, [] { QCoreApplication::exit(0); });
+    if (!app.start()) {
         return 1;
     }
-    namespace keys = wendlow::settings_keys;
-    wendlow::writeSetting(keys::infIniPath(context), keys::section(), keys::version(),
-                          keys::localVersion());
-    return 0;
+    return QApplication::exec();
 }

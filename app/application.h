@@ -1,0 +1,64 @@
+#pragma once
+
+#include "fatal_error.h"
+#include "main_window.h"
+#include "past_entries_window.h"
+#include "services.h"
+
+#include <QObject>
+#include <QPointer>
+
+namespace wendlow {
+
+
+// Assembles the program: the program state, the data context and the seams, and owns the
+// windows. It runs the start sequence and the operations that reach across windows.
+class Application final : public QObject, public WindowHost {
+    Q_OBJECT
+public:
+    struct Seams {
+        MessageBoxes& boxes;
+        Dialogs& dialogs;
+        const Clock& clock;
+        Launcher& launcher;
+    };
+
+    Application(const QString& programDir, Seams seams, FatalErrorHandler fatal);
+    ~Application() override;
+
+    // Makes sure of the registry and loads the main window, whose set-up runs as it is created.
+    // False when the program cannot work in its directory; the user has been told why.
+    bool start();
+
+    ProgramState& state() { return state_; }
+    const DataContext& data() const { return data_; }
+    PastEntriesWindow* pastEntriesWindow() const { return pastEntries_; }
+
+    MainWindow* mainWindow() override { return main_; }
+    void prepareMainWindow() override;
+    void loadCurrentBook() override;
+    void loadWelcome(bool modal) override;
+    void loadPastEntries(bool modal) override;
+    void refreshPastEntries() override;
+    void loadExportImport() override;
+    void loadSendMail() override;
+    void loadBookInfo() override;
+
+signals:
+    // The main window closed: the program ends with status 0.
+    void finished();
+
+private:
+    Services services();
+    // True when the registry can be used; tells the user what happened to it otherwise.
+    bool checkRegistry();
+
+    Seams seams_;
+    ProgramState state_;
+    DataContext data_;
+    QPointer<MainWindow> main_;
+    QPointer<PastEntriesWindow> pastEntries_;
+    bool registryUsable_ = true;
+};
+
+} // namespace wendlow
