@@ -34,7 +34,7 @@ void LunarCalendar::paintCell(QPainter* painter, const QRect& rect, QDate date) 
     }
 
     QFont lunarFont = painter->font();
-    lunarFont.setPointSizeF(lunarFont.pointSizeF() * 0.8);
+    lunarFont.setPointSizeF(lunarFont.pointSizeF() * 0.85);
     const int lunarHeight = QFontMetrics(lunarFont).height();
 
     // The widget's own drawing (background, selection, colour of the day number) on a cell
