@@ -1,12 +1,16 @@
 #include "application.h"
 
+#include "book_info_window.h"
 #include "book_registry.h"
 #include "diary_store.h"
 #include "flat_style.h"
 #include "main_window.h"
+#include "new_book_window.h"
+#include "open_book_window.h"
 #include "past_entries_window.h"
 #include "settings.h"
 #include "settings_keys.h"
+#include "welcome_window.h"
 
 #include <QApplication>
 #include <QDir>
@@ -19,8 +23,20 @@ Application::Application(const QString& programDir, Seams seams, FatalErrorHandl
     : seams_(seams), data_{programDir, std::move(fatal), &seams.clock} {}
 
 Application::~Application() {
-    delete pastEntries_.data();
+    qDeleteAll(otherWindows());
     delete main_.data();
+}
+
+QList<QWidget*> Application::otherWindows() const {
+    QList<QWidget*> open;
+    for (QWidget* window : {static_cast<QWidget*>(bookInfo_), static_cast<QWidget*>(newBook_),
+                            static_cast<QWidget*>(openBook_), static_cast<QWidget*>(welcome_),
+                            static_cast<QWidget*>(pastEntries_)}) {
+        if (window) {
+            open.push_back(window);
+        }
+    }
+    return open;
 }
 
 Services Application::services() {
@@ -61,8 +77,8 @@ bool Application::start() {
     main_ = new MainWindow(services());
     connect(main_, &MainWindow::mainWindowClosed, this, [this] {
         // Every other window goes with the main window, without a question.
-        if (pastEntries_) {
-            pastEntries_->close();
+        for (QWidget* window : otherWindows()) {
+            window->close();
         }
         emit finished();
     });
@@ -115,14 +131,32 @@ void Application::loadCurrentBook() {
     state_.bookPassword = book->password;
 }
 
-void Application::loadWelcome(bool) {}
+// Loading a window that is open only brings it to the front; otherwise it is made anew.
+template <typename W> void Application::load(QPointer<FixedWindow>& slot, bool modal) {
+    if (!slot) {
+        slot = new W(services());
+    }
+    loadWindow(slot, modal);
+}
+
+void Application::loadWelcome(bool modal) { load<WelcomeWindow>(welcome_, modal); }
+void Application::loadOpenBook() { load<OpenBookWindow>(openBook_, true); }
+void Application::loadNewBook() { load<NewBookWindow>(newBook_, true); }
+void Application::loadBookInfo() { load<BookInfoWindow>(bookInfo_, true); }
+void Application::loadVersionCheck() {}
+
+void Application::bringMainWindowToFront() { loadWindow(main_, false); }
+
+void Application::currentBookChanged() {
+    if (pastEntries_ && pastEntries_->listedBook() != state_.bookName) {
+        pastEntries_->refreshPastEntries();
+    }
+}
 
 void Application::loadPastEntries(bool modal) {
     if (pastEntries_) {
         // The list always belongs to the current book.
-        if (pastEntries_->listedBook() != state_.bookName) {
-            pastEntries_->refreshPastEntries();
-        }
+        currentBookChanged();
         loadWindow(pastEntries_, modal);
         return;
     }
@@ -142,6 +176,5 @@ void Application::refreshPastEntries() {
 
 void Application::loadExportImport() {}
 void Application::loadSendMail() {}
-void Application::loadBookInfo() {}
 
 } // namespace wendlow

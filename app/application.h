@@ -38,6 +38,11 @@ public:
     void prepareMainWindow() override;
     void loadCurrentBook() override;
     void loadWelcome(bool modal) override;
+    void loadOpenBook() override;
+    void loadNewBook() override;
+    void loadVersionCheck() override;
+    void bringMainWindowToFront() override;
+    void currentBookChanged() override;
     void loadPastEntries(bool modal) override;
     void refreshPastEntries() override;
     void loadExportImport() override;
@@ -50,6 +55,9 @@ signals:
 
 private:
     Services services();
+    // Every window but the main one that is open now.
+    QList<QWidget*> otherWindows() const;
+    template <typename W> void load(QPointer<FixedWindow>& slot, bool modal);
     // True when the registry can be used; tells the user what happened to it otherwise.
     bool checkRegistry();
 
@@ -58,6 +66,10 @@ private:
     DataContext data_;
     QPointer<MainWindow> main_;
     QPointer<PastEntriesWindow> pastEntries_;
+    QPointer<FixedWindow> welcome_;
+    QPointer<FixedWindow> openBook_;
+    QPointer<FixedWindow> newBook_;
+    QPointer<FixedWindow> bookInfo_;
     bool registryUsable_ = true;
 };
 

@@ -50,6 +50,21 @@ QString DiaryStore::entryFilePath(const Text& bookName) const {
     return context_.path(bookFolderName(bookName) + QStringLiteral("/Diary.edb"));
 }
 
+DiaryStore::RenameResult DiaryStore::renameBookFolder(const Text& from, const Text& to) {
+    if (!isSafeBookName(from) || !isSafeBookName(to)) {
+        return RenameResult::Failed;
+    }
+    const QString source = context_.path(bookFolderName(from));
+    const QString target = context_.path(bookFolderName(to));
+    if (QFileInfo::exists(target)) {
+        return RenameResult::TargetExists;
+    }
+    if (!QFileInfo(source).isDir()) {
+        return RenameResult::NoFolder;
+    }
+    return QDir().rename(source, target) ? RenameResult::Renamed : RenameResult::Failed;
+}
+
 bool DiaryStore::createBookFiles(const Text& bookName) {
     const QString file = entryFilePath(bookName);
     if (file.isEmpty() || !QDir().mkpath(QFileInfo(file).absolutePath())) {

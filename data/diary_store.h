@@ -30,6 +30,12 @@ public:
     // Removes the entry and compacts the file; a position at or beyond the end removes nothing.
     bool deleteEntry(const Text& bookName, int position);
 
+    enum class RenameResult { Renamed, NoFolder, TargetExists, Failed };
+    // Gives a book's folder a new name, so that its entries follow the book. Refused when a
+    // folder of the new name exists or either name is unsafe; NoFolder when there is nothing
+    // to move.
+    RenameResult renameBookFolder(const Text& from, const Text& to);
+
     // Where the book's entry file lives; empty for an unsafe name.
     QString entryFilePath(const Text& bookName) const;
 

@@ -23,6 +23,13 @@ public:
     // Copies the registry record at bookIndex into the program state.
     virtual void loadCurrentBook() = 0;
     virtual void loadWelcome(bool modal) = 0;
+    virtual void loadOpenBook() = 0;
+    virtual void loadNewBook() = 0;
+    virtual void loadVersionCheck() = 0;
+    virtual void bringMainWindowToFront() = 0;
+    // Another book became current without the main window being set up again: an open
+    // past-entries window must list that book's entries.
+    virtual void currentBookChanged() = 0;
     virtual void loadPastEntries(bool modal) = 0;
     // Recounts the current book's entries; an open past-entries window is refilled.
     virtual void refreshPastEntries() = 0;
