@@ -2,7 +2,7 @@
 
 #include "diary_store.h"
 #include "record_store.h"
-#include "test_support.h"
+#include "program_dir.h"
 
 #include <QDir>
 #include <QFileInfo>

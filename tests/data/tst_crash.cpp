@@ -3,7 +3,7 @@
 
 #include "crash_entry.h"
 #include "diary_store.h"
-#include "test_support.h"
+#include "program_dir.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>

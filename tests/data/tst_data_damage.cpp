@@ -7,7 +7,7 @@
 #include "mail_accounts.h"
 #include "record_store.h"
 #include "sqlite_handle.h"
-#include "test_support.h"
+#include "program_dir.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "clock.h"
-#include "data_context.h"
 #include "fatal_error.h"
 #include "text.h"
 
@@ -36,11 +35,9 @@ private:
     QDateTime when_;
 };
 
-// A program directory of its own for one test, with a context over it.
-class ProgramDir {
+// A temporary directory of its own for one test, with a fatal-error recorder and a clock.
+class TempDir {
 public:
-    ProgramDir() : context_{dir_.path(), fatal.handler(), &clock} {}
-    const DataContext& context() const { return context_; }
     QString path(const QString& relative = {}) const {
         return relative.isEmpty() ? dir_.path() : dir_.path() + QLatin1Char('/') + relative;
     }
@@ -51,7 +48,6 @@ public:
 
 private:
     QTemporaryDir dir_;
-    DataContext context_;
 };
 
 inline QByteArray readFile(const QString& path) {
