@@ -3,6 +3,7 @@
 #include "book_info_window.h"
 #include "book_registry.h"
 #include "diary_store.h"
+#include "export_import_window.h"
 #include "flat_style.h"
 #include "main_window.h"
 #include "new_book_window.h"
@@ -29,7 +30,7 @@ Application::~Application() {
 
 QList<QWidget*> Application::otherWindows() const {
     QList<QWidget*> open;
-    for (QWidget* window : {static_cast<QWidget*>(bookInfo_), static_cast<QWidget*>(newBook_),
+    for (QWidget* window : {static_cast<QWidget*>(exportImport_), static_cast<QWidget*>(bookInfo_), static_cast<QWidget*>(newBook_),
                             static_cast<QWidget*>(openBook_), static_cast<QWidget*>(welcome_),
                             static_cast<QWidget*>(pastEntries_)}) {
         if (window) {
@@ -143,6 +144,7 @@ void Application::loadWelcome(bool modal) { load<WelcomeWindow>(welcome_, modal)
 void Application::loadOpenBook() { load<OpenBookWindow>(openBook_, true); }
 void Application::loadNewBook() { load<NewBookWindow>(newBook_, true); }
 void Application::loadBookInfo() { load<BookInfoWindow>(bookInfo_, true); }
+void Application::loadExportImport() { load<ExportImportWindow>(exportImport_, true); }
 void Application::loadVersionCheck() {}
 
 void Application::bringMainWindowToFront() { loadWindow(main_, false); }
@@ -174,7 +176,6 @@ void Application::refreshPastEntries() {
     state_.entryCountText = Text::number(DiaryStore(data_).countEntries(state_.bookName));
 }
 
-void Application::loadExportImport() {}
 void Application::loadSendMail() {}
 
 } // namespace wendlow

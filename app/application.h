@@ -70,6 +70,7 @@ private:
     QPointer<FixedWindow> openBook_;
     QPointer<FixedWindow> newBook_;
     QPointer<FixedWindow> bookInfo_;
+    QPointer<FixedWindow> exportImport_;
     bool registryUsable_ = true;
 };
 

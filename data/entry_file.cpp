@@ -1,5 +1,8 @@
 #include "entry_file.h"
 
+#include <QFile>
+#include <QSaveFile>
+
 namespace wendlow {
 
 namespace {
@@ -62,6 +65,30 @@ std::optional<DiaryEntry> parseEntryFile(const Text& bytes) {
         return std::nullopt;
     }
     return DiaryEntry{lines[0], lines[1], lines[2], lines[3], pieces[1]};
+}
+
+bool writeEntryFile(const QString& path, const DiaryEntry& entry) {
+    if (path.isEmpty()) {
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    const Text bytes = formatEntryFile(entry);
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+std::optional<DiaryEntry> readEntryFile(const QString& path) {
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    return parseEntryFile(file.readAll());
 }
 
 } // namespace wendlow

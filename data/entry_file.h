@@ -2,6 +2,8 @@
 
 #include "diary_entry.h"
 
+#include <QString>
+
 #include <optional>
 #include <vector>
 
@@ -16,6 +18,13 @@ Text formatEntryFile(const DiaryEntry& entry);
 // further separator, is the content. Nothing when the file lacks that structure: no separator,
 // fewer than four header lines, or nothing after the separator.
 std::optional<DiaryEntry> parseEntryFile(const Text& bytes);
+
+// Writes the entry's file to `path` as chosen. The old file is replaced only once the new one is
+// complete, so a failed export never leaves half a file behind. False when it was not written.
+bool writeEntryFile(const QString& path, const DiaryEntry& entry);
+
+// The entry in the file at `path`; nothing when it cannot be read or is not an entry file.
+std::optional<DiaryEntry> readEntryFile(const QString& path);
 
 // The pieces of `text` split at every `separator` found at a character boundary (a byte of 0x80
 // or above and the byte after it are one character). Each match ends one piece; the rest after
