@@ -21,7 +21,9 @@ namespace wendlow {
 namespace keys = settings_keys;
 
 Application::Application(const QString& programDir, Seams seams, FatalErrorHandler fatal)
-    : seams_(seams), data_{programDir, std::move(fatal), &seams.clock} {}
+    : seams_(seams), data_{programDir, std::move(fatal), &seams.clock} {
+    network_.versionUrl = QStringLiteral(WENDLOW_VERSION_URL);
+}
 
 Application::~Application() {
     qDeleteAll(otherWindows());
@@ -41,7 +43,8 @@ QList<QWidget*> Application::otherWindows() const {
 }
 
 Services Application::services() {
-    return {state_, data_, seams_.boxes, seams_.dialogs, seams_.clock, seams_.launcher, *this};
+    return {state_,          data_, seams_.boxes, seams_.dialogs, seams_.clock,
+            seams_.launcher, *this, network_};
 }
 
 bool Application::checkRegistry() {

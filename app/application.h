@@ -32,6 +32,8 @@ public:
 
     ProgramState& state() { return state_; }
     const DataContext& data() const { return data_; }
+    // Where mail and the version check go; tests point them at their own servers.
+    NetworkSettings& network() { return network_; }
     PastEntriesWindow* pastEntriesWindow() const { return pastEntries_; }
 
     MainWindow* mainWindow() override { return main_; }
@@ -64,6 +66,7 @@ private:
     Seams seams_;
     ProgramState state_;
     DataContext data_;
+    NetworkSettings network_;
     QPointer<MainWindow> main_;
     QPointer<PastEntriesWindow> pastEntries_;
     QPointer<FixedWindow> welcome_;

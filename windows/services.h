@@ -38,6 +38,15 @@ public:
     virtual void loadBookInfo() = 0;
 };
 
+// Where the network windows go: constants of the program, which tests point at their own
+// servers on this machine.
+struct NetworkSettings {
+    int smtpPort = 25;
+    QString versionUrl;
+    // An extra certificate authority to trust for STARTTLS; empty for the system's own.
+    QString caFile;
+};
+
 // Everything a window needs, handed to it when it is made. The seams (message boxes, dialogs,
 // clock, launcher) are real in the program and scripted in tests.
 struct Services {
@@ -48,6 +57,7 @@ struct Services {
     const Clock& clock;
     Launcher& launcher;
     WindowHost& host;
+    const NetworkSettings& network;
 };
 
 } // namespace wendlow
