@@ -20,6 +20,14 @@ MAIN_PREFIX = "WendlowV"
 PAST_ENTRIES = "往事登记"
 FIRST_CAPTION = "WendlowV1.0  小小主人 的 开心假期  7天假期"
 SAVED = "恭喜你！写完了一篇日记！"
+WELCOME = "欢迎来到Wendlow"
+NEW_BOOK = "创建一本新的日记本"
+OPEN_BOOK = "选择一本日记本翻翻看"
+BOOK_CREATED = "恭喜你！成功拥有了一本新的日记本！点击确定翻开看看吧！"
+BOOK_OPENED = "成功开启日记本，点击确定浏览吧！"
+WRONG_PASSWORD = "你输入了错误密码，请再修改正确密码！"
+# The welcome window's check box is stored as GBK text; 真 means "do not show it at start".
+WELCOME_HIDDEN_LINE = "xuanzhong=真".encode("gbk")
 
 
 def expect(condition, message):
@@ -112,6 +120,34 @@ def close_and_expect_exit(program, title):
                            f"{program.log_tail()}")
 
 
+def restart(program):
+    """Ends the program through its main window and starts it again in the same directory."""
+    close_and_expect_exit(program, driver.name_of(main_window(program)))
+    program.start()
+
+
+def wait_for_caption(program, caption):
+    main = main_window(program)
+    try:
+        wait_for(f"the main window's caption '{caption}'", lambda: driver.name_of(main) == caption)
+    except Failure:
+        raise Failure(f"main window caption is '{driver.name_of(main)}', "
+                      f"expected '{caption}'") from None
+
+
+def welcome_windows(program):
+    return program.windows(WELCOME)
+
+
+def wait_for_window_gone(program, title):
+    wait_for(f"the window '{title}' to close", lambda: not program.windows(title))
+
+
+def press_and_expect_message(program, window, button_name, message):
+    program.press(program.button(window, button_name))
+    program.answer_message(message)
+
+
 # --- scenarios --------------------------------------------------------------------------------
 
 def first_start(program):
@@ -175,10 +211,109 @@ def open_and_delete(program):
     expect(driver.text_of(title_box) == "第一篇", "删除 changed the editor's title")
 
 
+def create_and_unlock(program):
+    # A first start greets with the welcome window, which leads to a new book.
+    main_window(program)
+    welcome = program.window(WELCOME)
+    program.press(program.button(welcome, "日记开篇"))
+    new_book = program.window(NEW_BOOK)
+    wait_for_window_gone(program, WELCOME)
+
+    program.set_text(program.control(new_book, "Text_日记本名称"), "寒假")
+    owner = program.control(new_book, "组合Text_可爱小主人")
+    program.set_text(driver.edit_field(owner), "小明")
+    program.set_text(program.control(new_book, "Text_开锁密码"), "abc")
+    days = driver.edit_field(program.control(new_book, "组合Text_天数"))
+    expect(driver.text_of(days) == "7", f"the days box shows '{driver.text_of(days)}', not 7")
+    press_and_expect_message(program, new_book, "填好了，创建吧！", BOOK_CREATED)
+    wait_for_window_gone(program, NEW_BOOK)
+    expect(os.path.isfile(program.path("寒假", "Diary.edb")),
+           "creating the book 寒假 made no 寒假/Diary.edb in the program directory")
+
+    # The next start greets again; the new book is listed second, after the default book.
+    restart(program)
+    main_window(program)
+    welcome = program.window(WELCOME)
+    program.press(program.button(welcome, "假期续写"))
+    open_book = program.window(OPEN_BOOK)
+    wait_for_window_gone(program, WELCOME)
+
+    books = program.control(open_book, "组合Text_日记名称集_列表")
+    expected = ["开心假期", "寒假"]
+    try:
+        wait_for(f"the open-book list {expected}",
+                 lambda: [driver.name_of(item) for item in list_items(books)] == expected)
+    except Failure:
+        raise Failure(f"the open-book list shows "
+                      f"{[driver.name_of(item) for item in list_items(books)]}, "
+                      f"expected {expected}") from None
+    book_line = list_items(books)[1]
+    driver.click(book_line, open_book)
+    chosen = program.control(open_book, "组合Text_日记名称集_编辑")
+    wait_for("寒假 chosen in the open-book list",
+             lambda: book_line.get_state_set().contains(driver.Atspi.StateType.SELECTED)
+             and driver.text_of(chosen) == "寒假")
+
+    open_button = "就这个，开始阅览吧！"
+    press_and_expect_message(program, open_book, open_button,
+                             "你好像忘了输入 寒假 的开锁密码，赶快输入吧！")
+    password = program.control(open_book, "Text_新开锁密码")
+    program.set_text(password, "ABC")
+    press_and_expect_message(program, open_book, open_button, WRONG_PASSWORD)
+    # A refused password leaves the window open with what was typed.
+    expect(program.windows(OPEN_BOOK), "the open-book window closed after a wrong password")
+    expect(driver.text_of(password) == "ABC", "the wrong password was not left in its box")
+    wait_for_caption(program, FIRST_CAPTION)
+
+    program.set_text(password, "abc")
+    press_and_expect_message(program, open_book, open_button, BOOK_OPENED)
+    wait_for_window_gone(program, OPEN_BOOK)
+    wait_for_caption(program, "WendlowV1.0  小明 的 寒假  7天假期")
+
+
+def welcome_suppressed(program):
+    main_window(program)
+    welcome = program.window(WELCOME)
+    box = program.control(welcome, "选择框1")
+    expect(driver.name_of(box) == "下次启动时不再显示此窗口",
+           f"the welcome window's check box reads '{driver.name_of(box)}'")
+    driver.click(box, welcome)
+    wait_for("the welcome window's check box to be checked",
+             lambda: box.get_state_set().contains(driver.Atspi.StateType.CHECKED))
+    ini = program.path("DATEINI", "Inf.ini")
+    try:
+        wait_for("xuanzhong=真 in DATEINI/Inf.ini",
+                 lambda: WELCOME_HIDDEN_LINE in driver.read_bytes(ini).splitlines())
+    except Failure:
+        raise Failure(f"DATEINI/Inf.ini holds {driver.read_bytes(ini)!r}, without the line "
+                      f"{WELCOME_HIDDEN_LINE!r}") from None
+
+    restart(program)
+    # Everything the start shows is up once the caption is set and the past-entries window
+    # stands; the welcome window would have come before them.
+    wait_for_caption(program, FIRST_CAPTION)
+    past_entries(program)
+    wait_for_list(program, [], 0)
+    driver.stays_absent("the welcome window at a start with xuanzhong=真",
+                        lambda: welcome_windows(program), duration=2.0)
+
+    # The main window's button still opens it, showing the box checked.
+    program.press(program.button(main_window(program), "欢迎窗口"))
+    welcome = program.window(WELCOME)
+    box = program.control(welcome, "选择框1")
+    wait_for("the check box shown checked in the welcome window opened by 欢迎窗口",
+             lambda: box.get_state_set().contains(driver.Atspi.StateType.CHECKED))
+    program.close_window(WELCOME)
+    wait_for_window_gone(program, WELCOME)
+    close_and_expect_exit(program, FIRST_CAPTION)
+
+
 SCENARIOS = {
     "first_start": first_start,
     "save_entry": save_entry_scenario,
     "open_and_delete": open_and_delete,
+    "create_and_unlock": create_and_unlock,
+    "welcome_suppressed": welcome_suppressed,
 }
 
 

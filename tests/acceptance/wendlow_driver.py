@@ -49,6 +49,26 @@ def wait_for(what, probe, timeout=DEFAULT_TIMEOUT):
         time.sleep(POLL_INTERVAL)
 
 
+def stays_absent(what, probe, duration):
+    """Watches for duration seconds that probe() never returns something truthy.
+
+    For things that must NOT happen: there is no event that says "it will not come", so
+    the watch keeps looking for the whole time and fails at the first sight of it.
+    """
+    deadline = time.monotonic() + duration
+    while True:
+        _pump_events()
+        try:
+            seen = probe()
+        except (GLib.Error, LookupError, ValueError):
+            seen = None
+        if seen:
+            raise Failure(f"{what} appeared")
+        if time.monotonic() >= deadline:
+            return
+        time.sleep(POLL_INTERVAL)
+
+
 # --- accessibility bus ------------------------------------------------------------------------
 
 _a11y_connection = None
@@ -164,6 +184,23 @@ def text_of(acc):
     return acc.get_text(0, -1) or ""
 
 
+def edit_field(combo):
+    """The edit line of an editable combo box (the toolkit gives it no name of its own)."""
+    for child in children(combo):
+        if child.get_editable_text_iface() is not None:
+            return child
+    raise Failure(f"{describe(combo)} has no edit line")
+
+
+def read_bytes(path):
+    """The bytes of a file, or b"" while it does not exist yet."""
+    try:
+        with open(path, "rb") as f:
+            return f.read()
+    except FileNotFoundError:
+        return b""
+
+
 def describe(acc):
     try:
         return f"{acc.get_role_name()} '{name_of(acc)}' [{acc.get_description() or ''}]"
@@ -189,9 +226,14 @@ class Program:
         self._app = None
 
     def start(self):
+        """Starts the program; again after it ended, it starts in the same directory."""
+        if self.process is not None and self.process.poll() is None:
+            raise Failure("the program is still running; it cannot be started twice")
+        self._app = None  # a new process is a new application on the bus
         env = dict(os.environ)
         env["TZ"] = _timezone_away_from_hour_six()
-        with open(self.log_path, "wb") as log:
+        # Appending keeps what earlier runs in this directory said.
+        with open(self.log_path, "ab") as log:
             self.process = subprocess.Popen([self.executable], cwd=self.dir, env=env,
                                             stdout=log, stderr=subprocess.STDOUT,
                                             stdin=subprocess.DEVNULL)
@@ -277,14 +319,14 @@ class Program:
 
     # Acting
 
-    def press(self, acc):
-        """Presses a button without waiting for the program to answer.
+    def press(self, acc, action="Press"):
+        """Does an action of a control (a button's "Press") without waiting for the answer.
 
         The toolkit replies to an action only after the button's handler returns, and a
         handler that shows a modal message box would hold the reply back. So the call goes out
         with NO_REPLY_EXPECTED and the caller waits for the visible effect instead.
         """
-        index = _action_index(acc, "Press")
+        index = _action_index(acc, action)
         message = Gio.DBusMessage.new_method_call(acc.app.bus_name, acc.path,
                                                   "org.a11y.atspi.Action", "DoAction")
         message.set_body(GLib.Variant("(i)", (index,)))
@@ -297,7 +339,12 @@ class Program:
             raise Failure(f"{describe(acc)} is not editable")
         if not acc.set_text_contents(text):
             raise Failure(f"could not set the text of {describe(acc)}")
-        wait_for(f"'{text}' in {describe(acc)}", lambda: text_of(acc) == text)
+        if acc.get_role() == Atspi.Role.PASSWORD_TEXT:
+            # A password box gives away nothing of its text but how many characters it holds.
+            wait_for(f"{len(text)} characters in {describe(acc)}",
+                     lambda: acc.get_character_count() == len(text))
+        else:
+            wait_for(f"'{text}' in {describe(acc)}", lambda: text_of(acc) == text)
 
     def answer_message(self, expected_text, button="确定"):
         """Waits for the message box with the expected text and answers it."""
@@ -418,21 +465,28 @@ def click(acc, top, button=1):
     """Clicks the middle of an object, as a person would.
 
     top is the window or pop-up menu that holds the object. The toolkit reports a window as
-    shown before the X server has mapped it, and a closed pop-up may still cover the spot for
-    a moment; so the click waits until the X server has exactly that window topmost at the
-    point, or it would land on whatever lay there before.
+    shown before the X server has mapped it, a window may still be moving to its place, and
+    a closed pop-up may still cover the spot for a moment; so both places are read afresh
+    until the X server has exactly that window, where the toolkit says it is, topmost at the
+    object's middle, or the click would land on whatever lay there before.
     """
-    x, y, width, height = extents(acc)
-    if width <= 0 or height <= 0:
-        raise Failure(f"{describe(acc)} has no visible area to click")
-    x, y = x + width // 2, y + height // 2
-    expected = extents(top)
+    seen = {}
+
+    def target():
+        x, y, width, height = extents(acc)
+        if width <= 0 or height <= 0:
+            raise ValueError(f"{describe(acc)} has no visible area to click")
+        point = (x + width // 2, y + height // 2)
+        seen.update(point=point, expected=extents(top), shown=_toplevel_at(*point))
+        return point if seen["shown"] == seen["expected"] else None
+
     try:
-        wait_for(f"{describe(top)} to be topmost at {x},{y}",
-                 lambda: _toplevel_at(x, y) == expected)
+        x, y = wait_for(f"{describe(top)} to be topmost under {describe(acc)}", target)
     except Failure:
-        raise Failure(f"cannot click {describe(acc)}: at {x},{y} the X server shows "
-                      f"{_toplevel_at(x, y)}, not {describe(top)} at {expected}") from None
+        if not seen:
+            raise
+        raise Failure(f"cannot click {describe(acc)}: at {seen['point']} the X server shows "
+                      f"{seen['shown']}, not {describe(top)} at {seen['expected']}") from None
     # One connection: the server moves the pointer before it sees the click. ("--sync" would
     # wait for a motion that never comes when the pointer already stands there.)
     _xdotool("mousemove", x, y, "click", button)
