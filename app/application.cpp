@@ -137,7 +137,8 @@ void Application::loadCurrentBook() {
 
 // Loading a window that is open only brings it to the front; otherwise it is made anew.
 template <typename W> void Application::load(QPointer<FixedWindow>& slot, bool modal) {
-    if (!slot) {
+    // A window that has closed but is not deleted yet is gone for the user: make it anew.
+    if (!slot || !slot->isVisible()) {
         slot = new W(services());
     }
     loadWindow(slot, modal);
@@ -153,13 +154,13 @@ void Application::loadVersionCheck() {}
 void Application::bringMainWindowToFront() { loadWindow(main_, false); }
 
 void Application::currentBookChanged() {
-    if (pastEntries_ && pastEntries_->listedBook() != state_.bookName) {
+    if (pastEntries_ && pastEntries_->isVisible() && pastEntries_->listedBook() != state_.bookName) {
         pastEntries_->refreshPastEntries();
     }
 }
 
 void Application::loadPastEntries(bool modal) {
-    if (pastEntries_) {
+    if (pastEntries_ && pastEntries_->isVisible()) {
         // The list always belongs to the current book.
         currentBookChanged();
         loadWindow(pastEntries_, modal);
@@ -170,7 +171,7 @@ void Application::loadPastEntries(bool modal) {
 }
 
 void Application::refreshPastEntries() {
-    if (pastEntries_) {
+    if (pastEntries_ && pastEntries_->isVisible()) {
         pastEntries_->refreshPastEntries();
         return;
     }

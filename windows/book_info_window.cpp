@@ -59,6 +59,12 @@ BookInfoWindow::BookInfoWindow(Services services)
         auto* labelWidget = place(new LinkLabel(link.text, credits, link.hand),
                                   QString::fromUtf8(link.name), link.at.x(), link.at.y(),
                                   link.at.width(), link.at.height());
+        // The address is the longest text; a smaller face keeps it whole in its 108 pixels.
+        if (link.text == credits::kMakersPageText) {
+            QFont small = labelWidget->font();
+            small.setPixelSize(10);
+            labelWidget->setFont(small);
+        }
         const QUrl page = link.page;
         connect(labelWidget, &LinkLabel::pressed, this,
                 [this, page] { services_.launcher.openUrl(page); });

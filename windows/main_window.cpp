@@ -1,10 +1,12 @@
 #include "main_window.h"
 
 #include "colour_picker.h"
+#include "credits.h"
 #include "diary_store.h"
 #include "editor_text.h"
 #include "greetings.h"
 #include "toolbar_pictures.h"
+#include "widgets.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -19,18 +21,6 @@
 namespace wendlow {
 
 namespace {
-
-template <typename W>
-W* place(W* widget, const QString& name, int x, int y, int w, int h) {
-    widget->setObjectName(name);
-    widget->setGeometry(x, y, w, h);
-    return widget;
-}
-
-QLabel* label(QWidget* parent, const QString& name, const QString& text, int x, int y, int w,
-              int h) {
-    return place(new QLabel(text, parent), name, x, y, w, h);
-}
 
 // Pictures of the toolbar entries by index; the separator has none.
 constexpr int kPictureOf[MainWindow::kToolbarEntries] = {1, 0, 2, -1, 3, 3, 4, 6, 7, 8};
@@ -156,10 +146,10 @@ void MainWindow::buildMusicGroup() {
     playCountEdit_ =
         place(new QLineEdit(QStringLiteral("1"), group), QStringLiteral("编辑框5"), 278, 7, 40, 20);
     label(group, QStringLiteral("标签7"), QStringLiteral("次"), 322, 10, 16, 16);
-    QLabel* credit = label(group, QStringLiteral("标签5"), QStringLiteral("  Wendlow 荣誉出品"),
-                           366, 10, 128, 16);
-    credit->setStyleSheet(QStringLiteral("color: rgb(0,0,255);"));
-    credit->setCursor(Qt::PointingHandCursor);
+    auto* credit = place(new LinkLabel(QStringLiteral("  Wendlow 荣誉出品"), group),
+                         QStringLiteral("标签5"), 366, 10, 128, 16);
+    connect(credit, &LinkLabel::pressed, this,
+            [this] { services_.launcher.openUrl(credits::kMakersPage); });
 }
 
 DiaryEntry MainWindow::entry() const {

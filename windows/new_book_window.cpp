@@ -65,7 +65,8 @@ NewBookWindow::NewBookWindow(Services services)
                                     this);
     later->setGeometry(246, 194, 96, 32);
 
-    connect(rememberName_, &QCheckBox::clicked, this, [this](bool checked) {
+    // Toggled, not clicked: assistive tools change the box without a click.
+    connect(rememberName_, &QCheckBox::toggled, this, [this](bool checked) {
         if (checked) {
             writeSetting(keys::dateIniPath(services_.data), keys::section(), keys::rememberName(),
                          keys::flagTrue());

@@ -6,6 +6,7 @@
 #include "widgets.h"
 
 #include <QCheckBox>
+#include <QSignalBlocker>
 #include <QPlainTextEdit>
 
 namespace wendlow {
@@ -54,7 +55,8 @@ WelcomeWindow::WelcomeWindow(Services services)
     connect(newBook, &PictureButton::clicked, this, &WelcomeWindow::newBook);
     connect(update, &PictureButton::clicked, this,
             [this] { services_.host.loadVersionCheck(); });
-    connect(hideAtStart_, &QCheckBox::clicked, this, [this](bool checked) {
+    // Toggled, not clicked: assistive tools change the box without a click.
+    connect(hideAtStart_, &QCheckBox::toggled, this, [this](bool checked) {
         writeSetting(keys::infIniPath(services_.data), keys::section(), keys::welcomeHidden(),
                      checked ? keys::flagTrue() : keys::flagFalse());
     });
@@ -63,8 +65,11 @@ WelcomeWindow::WelcomeWindow(Services services)
 void WelcomeWindow::created() {
     setFocus(Qt::OtherFocusReason);
     const QString ini = keys::infIniPath(services_.data);
-    hideAtStart_->setChecked(readSetting(ini, keys::section(), keys::welcomeHidden()) ==
-                             keys::flagTrue());
+    {
+        const QSignalBlocker quiet(hideAtStart_);
+        hideAtStart_->setChecked(readSetting(ini, keys::section(), keys::welcomeHidden()) ==
+                                 keys::flagTrue());
+    }
     const Text version = readSetting(ini, keys::section(), keys::version());
     versionLabel_->setText(toUnicode(gbk("欢迎你使用[WendlowV") + version +
                                      gbk("]，在这里，你可以：")));
