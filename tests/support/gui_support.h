@@ -51,7 +51,8 @@ private:
         if (queue.empty()) {
             return std::nullopt;
         }
-        std::optional<T> v = queue.front();
+        std::optional<T> v;
+        v.swap(queue.front());
         queue.pop_front();
         return v;
     }
