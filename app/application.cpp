@@ -9,8 +9,10 @@
 #include "new_book_window.h"
 #include "open_book_window.h"
 #include "past_entries_window.h"
+#include "send_mail_window.h"
 #include "settings.h"
 #include "settings_keys.h"
+#include "version_check_window.h"
 #include "welcome_window.h"
 
 #include <QApplication>
@@ -32,7 +34,8 @@ Application::~Application() {
 
 QList<QWidget*> Application::otherWindows() const {
     QList<QWidget*> open;
-    for (QWidget* window : {static_cast<QWidget*>(exportImport_), static_cast<QWidget*>(bookInfo_), static_cast<QWidget*>(newBook_),
+    for (QWidget* window : {static_cast<QWidget*>(versionCheck_), static_cast<QWidget*>(sendMail_),
+                            static_cast<QWidget*>(exportImport_), static_cast<QWidget*>(bookInfo_), static_cast<QWidget*>(newBook_),
                             static_cast<QWidget*>(openBook_), static_cast<QWidget*>(welcome_),
                             static_cast<QWidget*>(pastEntries_)}) {
         if (window) {
@@ -44,7 +47,7 @@ QList<QWidget*> Application::otherWindows() const {
 
 Services Application::services() {
     return {state_,          data_, seams_.boxes, seams_.dialogs, seams_.clock,
-            seams_.launcher, *this, network_};
+            seams_.launcher, *this, network_, seams_.player};
 }
 
 bool Application::checkRegistry() {
@@ -149,7 +152,8 @@ void Application::loadOpenBook() { load<OpenBookWindow>(openBook_, true); }
 void Application::loadNewBook() { load<NewBookWindow>(newBook_, true); }
 void Application::loadBookInfo() { load<BookInfoWindow>(bookInfo_, true); }
 void Application::loadExportImport() { load<ExportImportWindow>(exportImport_, true); }
-void Application::loadVersionCheck() {}
+void Application::loadVersionCheck() { load<VersionCheckWindow>(versionCheck_, false); }
+void Application::loadSendMail() { load<SendMailWindow>(sendMail_, true); }
 
 void Application::bringMainWindowToFront() { loadWindow(main_, false); }
 
@@ -180,6 +184,5 @@ void Application::refreshPastEntries() {
     state_.entryCountText = Text::number(DiaryStore(data_).countEntries(state_.bookName));
 }
 
-void Application::loadSendMail() {}
 
 } // namespace wendlow

@@ -21,6 +21,7 @@ public:
         Dialogs& dialogs;
         const Clock& clock;
         Launcher& launcher;
+        Mp3Player& player;
     };
 
     Application(const QString& programDir, Seams seams, FatalErrorHandler fatal);
@@ -74,6 +75,8 @@ private:
     QPointer<FixedWindow> newBook_;
     QPointer<FixedWindow> bookInfo_;
     QPointer<FixedWindow> exportImport_;
+    QPointer<FixedWindow> sendMail_;
+    QPointer<FixedWindow> versionCheck_;
     bool registryUsable_ = true;
 };
 

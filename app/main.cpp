@@ -14,8 +14,10 @@ int main(int argc, char** argv) {
     wendlow::QtDialogs dialogs;
     wendlow::SystemClock clock;
     wendlow::DesktopLauncher launcher;
+    // Declared before the application, so the music stops only after every window has gone.
+    wendlow::Mp3Player player;
     wendlow::Application app(QCoreApplication::applicationDirPath(),
-                             {boxes, dialogs, clock, launcher}, &wendlow::reportFatalError);
+                             {boxes, dialogs, clock, launcher, player}, &wendlow::reportFatalError);
     QObject::connect(&app, &wendlow::Application::finished, &qtApp, [] { QCoreApplication::exit(0); });
     if (!app.start()) {
         return 1;

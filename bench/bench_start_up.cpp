@@ -86,7 +86,8 @@ int child(int argc, char** argv, const QString& dir, qint64 started) {
     NoDialogs dialogs;
     SystemClock clock;
     NoLauncher launcher;
-    Application app(dir, {boxes, dialogs, clock, launcher}, nullptr);
+    Mp3Player player;
+    Application app(dir, {boxes, dialogs, clock, launcher, player}, nullptr);
     if (!app.start()) {
         return 1;
     }

@@ -42,13 +42,7 @@ BookRecord defaultBook() {
     return {gbk("开心假期"), gbk("小小主人"), gbk("这个假期我要快乐！"), 7, Text()};
 }
 
-qint32 BookRegistry::daysFromNumber(double days) {
-    if (!std::isfinite(days) || days >= 9223372036854775808.0 || days < -9223372036854775808.0) {
-        return 0;
-    }
-    const auto whole = static_cast<qint64>(days);
-    return static_cast<qint32>(static_cast<quint32>(static_cast<quint64>(whole) & 0xFFFFFFFFu));
-}
+qint32 BookRegistry::daysFromNumber(double days) { return wholeNumberLow32(days); }
 
 QString BookRegistry::registryPath() const { return context_.path(QStringLiteral("DATEINI/Inf.edb")); }
 

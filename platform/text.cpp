@@ -148,4 +148,13 @@ double textToNumber(const Text& text) {
     return negative ? -value : value;
 }
 
+qint32 wholeNumberLow32(double value) {
+    if (!std::isfinite(value) || value >= 9223372036854775808.0 ||
+        value < -9223372036854775808.0) {
+        return 0;
+    }
+    const auto whole = static_cast<qint64>(value);
+    return static_cast<qint32>(static_cast<quint32>(static_cast<quint64>(whole) & 0xFFFFFFFFu));
+}
+
 } // namespace wendlow

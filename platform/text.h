@@ -40,4 +40,8 @@ Text foldAsciiCase(const Text& text);
 // A text that does not begin with a number gives 0.
 double textToNumber(const Text& text);
 
+// A number as a 32-bit field takes it: cut toward zero to a 64-bit integer (0 when it lies beyond
+// that range or is not finite), of which the low 32 bits are kept.
+qint32 wholeNumberLow32(double value);
+
 } // namespace wendlow

@@ -141,10 +141,14 @@ void MainWindow::buildMusicGroup() {
     auto* group = place(new QGroupBox(this), QStringLiteral("分组框3"), 8, 546, 496, 32);
     label(group, QStringLiteral("标签4"), QStringLiteral("音乐"), 8, 10, 24, 16);
     musicPathEdit_ = place(new QLineEdit(group), QStringLiteral("Text_地址"), 34, 7, 168, 20);
-    place(new QPushButton(QStringLiteral("播放"), group), QStringLiteral("按钮1"), 206, 6, 40, 22);
+    auto* play =
+        place(new QPushButton(QStringLiteral("播放"), group), QStringLiteral("按钮1"), 206, 6, 40, 22);
+    connect(play, &QPushButton::clicked, this, &MainWindow::chooseMusic);
     label(group, QStringLiteral("标签8"), QStringLiteral("次数"), 252, 10, 24, 16);
     playCountEdit_ =
         place(new QLineEdit(QStringLiteral("1"), group), QStringLiteral("编辑框5"), 278, 7, 40, 20);
+    // Every change of the count, each key typed included, starts the music again.
+    connect(playCountEdit_, &QLineEdit::textChanged, this, &MainWindow::playMusic);
     label(group, QStringLiteral("标签7"), QStringLiteral("次"), 322, 10, 16, 16);
     auto* credit = place(new LinkLabel(QStringLiteral("  Wendlow 荣誉出品"), group),
                          QStringLiteral("标签5"), 366, 10, 128, 16);
@@ -291,6 +295,26 @@ void MainWindow::applyContentColours() {
     // A sheet of the box's own, so it wins over the program's flat style.
     contentEdit_->setStyleSheet(QStringLiteral("QPlainTextEdit { background: %1; color: %2; }")
                                     .arg(contentBackground_.name(), contentText_.name()));
+}
+
+qint32 MainWindow::repeatCount(const Text& countText) {
+    if (countText.isEmpty()) {
+        return 1;
+    }
+    return wholeNumberLow32(textToNumber(countText));
+}
+
+void MainWindow::playMusic() {
+    services_.player.play(repeatCount(fromUnicode(playCountEdit_->text())), musicPathEdit_->text());
+}
+
+void MainWindow::chooseMusic() {
+    const std::optional<QString> path = services_.dialogs.openFile(this);
+    if (!path || path->isEmpty()) {
+        return;
+    }
+    musicPathEdit_->setText(*path);
+    playMusic();
 }
 
 void MainWindow::willBeDestroyed() { emit mainWindowClosed(); }

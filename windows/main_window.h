@@ -36,6 +36,12 @@ public:
     void selectFirstMoodAndWeather();
     void mainWindowGreeting();
 
+    // Plays the file of Text_地址 as many times as 编辑框5 says.
+    void playMusic();
+    // The play count a count text gives: 1 when empty, else its number cut toward zero to 64
+    // bits (0 beyond them), of which the low 32 bits are kept.
+    static qint32 repeatCount(const Text& countText);
+
     // The toolbar's entries by 0-based index, the separator counted.
     void toolbarClicked(int index);
     static constexpr int kToolbarEntries = 10;
@@ -63,6 +69,7 @@ private:
     void chooseFont();
     void stampDate();
     void applyContentColours();
+    void chooseMusic();
 
     Services services_;
     QLabel* greetingLabel_ = nullptr;

@@ -5,6 +5,7 @@
 #include "dialogs.h"
 #include "launcher.h"
 #include "message_boxes.h"
+#include "mp3_player.h"
 #include "program_state.h"
 
 namespace wendlow {
@@ -58,6 +59,7 @@ struct Services {
     Launcher& launcher;
     WindowHost& host;
     const NetworkSettings& network;
+    Mp3Player& player;
 };
 
 } // namespace wendlow

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "application.h"
+#include "counting_sink.h"
 #include "test_support.h"
 
 #include <QApplication>
@@ -71,8 +72,10 @@ public:
 class ProgramFixture {
 public:
     ProgramFixture()
-        : app_(std::make_unique<Application>(
-              dir_.path(), Application::Seams{boxes, dialogs, clock, launcher}, fatal.handler())) {}
+        : player(std::make_unique<CountingSink>()),
+          app_(std::make_unique<Application>(
+              dir_.path(), Application::Seams{boxes, dialogs, clock, launcher, player},
+              fatal.handler())) {}
     ~ProgramFixture() { app_.reset(); }
 
     bool start() { return app_->start(); }
@@ -89,6 +92,8 @@ public:
     ScriptedDialogs dialogs;
     RecordingLauncher launcher;
     FatalRecorder fatal;
+    // Music goes to a sink that only counts frames, never to a sound device.
+    Mp3Player player;
 
 private:
     QTemporaryDir dir_;

@@ -82,13 +82,15 @@ Text storedHideFlag(const DataContext& data) {
 // finds what the first one left.
 struct Run {
     explicit Run(const QString& dir)
-        : app(dir, Application::Seams{boxes, dialogs, clock, launcher}, fatal.handler()) {}
+        : player(std::make_unique<CountingSink>()),
+          app(dir, Application::Seams{boxes, dialogs, clock, launcher, player}, fatal.handler()) {}
 
     FixedClock clock;
     ScriptedMessageBoxes boxes;
     ScriptedDialogs dialogs;
     RecordingLauncher launcher;
     FatalRecorder fatal;
+    Mp3Player player;
     Application app;
 };
 
