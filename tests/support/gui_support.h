@@ -104,7 +104,8 @@ private:
 // from inside its own loop. Gives up after `timeoutMs`.
 inline void whenReady(std::function<bool()> ready, std::function<void()> action,
                       int timeoutMs = 5000) {
-    auto* timer = new QTimer;
+    // Owned by the application, so a poll that never fires is still cleaned up at the end.
+    auto* timer = new QTimer(QCoreApplication::instance());
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     timer->setInterval(10);
