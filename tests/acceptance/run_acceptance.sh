@@ -91,8 +91,9 @@ status=$?
 # The session has ended; sweep its process group for anything it left behind.
 kill -KILL -- "-$session_pid" 2>/dev/null
 session_pid=""
-# 1 is a failed scenario, 2 a wrong call; anything else means the buses or the driver broke.
-if [ "$status" -gt 2 ] && [ -s "$work/buses.log" ]; then
+# 1 is a failed scenario, 2 a wrong call, 77 every scenario skipped; anything else means the
+# buses or the driver broke.
+if [ "$status" -gt 2 ] && [ "$status" -ne 77 ] && [ -s "$work/buses.log" ]; then
     echo "--- bus log ---" >&2
     tail -n 40 "$work/buses.log" >&2
 fi
