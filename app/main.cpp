@@ -1,10 +1,12 @@
 #include "accessible_names.h"
 #include "application.h"
 #include "fatal_report.h"
+#include "memory_policy.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    wendlow::keepFreedMemoryForReuse();
     QApplication qtApp(argc, argv);
     qtApp.setQuitOnLastWindowClosed(false);
     wendlow::AccessibleNames accessibleNames;

@@ -4,6 +4,7 @@
 
 #include "bench_support.h"
 #include "diary_store.h"
+#include "memory_policy.h"
 #include "entry_file.h"
 #include "record_store.h"
 
@@ -45,6 +46,8 @@ void fill(const QString& file, int count) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // As the program itself does.
+    keepFreedMemoryForReuse();
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     const DataContext context{dir.path(), nullptr, nullptr};

@@ -6,6 +6,7 @@
 #include "accessible_names.h"
 #include "application.h"
 #include "diary_store.h"
+#include "memory_policy.h"
 #include "record_store.h"
 
 #include <QApplication>
@@ -117,6 +118,8 @@ void fill(const QString& dir, int count) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // As the program itself does.
+    keepFreedMemoryForReuse();
     if (argc == 4 && std::string(argv[1]) == "--child") {
         return child(argc, argv, QString::fromLocal8Bit(argv[2]), std::atoll(argv[3]));
     }
