@@ -51,6 +51,8 @@ NewBookWindow::NewBookWindow(Services services)
     label(group, QStringLiteral("标签5"), QStringLiteral("开锁密码"), 20, 88, 48, 24);
     password_ = place(new QLineEdit(group), QStringLiteral("Text_开锁密码"), 72, 86, 248, 24);
     password_->setEchoMode(QLineEdit::Password);
+    // Typed characters show as "*".
+    password_->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     label(group, QStringLiteral("标签3"), QStringLiteral("留点信息"), 22, 114, 48, 24);
     note_ = place(new QPlainTextEdit(group), QStringLiteral("Text_留点信息"), 72, 120, 248, 56);
     note_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -42,7 +42,11 @@ SendMailWindow::SendMailWindow(Services services)
     }
     auto* mine = place(new QGroupBox(QStringLiteral("我的邮箱信息"), this), QStringLiteral("分组框1"),
                        8, 8, 264, 104);
-    label(mine, QStringLiteral("标签1"), QStringLiteral("SMTP地址:"), 8, 16, 56, 24);
+    QLabel* hostLabel = label(mine, QStringLiteral("标签1"), QStringLiteral("SMTP地址:"), 8, 16, 56, 24);
+    // The Latin letters are wide in this face; a smaller one keeps the label whole in 56 pixels.
+    QFont narrow = hostLabel->font();
+    narrow.setPixelSize(11);
+    hostLabel->setFont(narrow);
     host_ = place(new QComboBox(mine), QStringLiteral("组合框1"), 64, 19, 184, 20);
     host_->setEditable(true);
     host_->setInsertPolicy(QComboBox::NoInsert);
@@ -52,6 +56,7 @@ SendMailWindow::SendMailWindow(Services services)
     label(mine, QStringLiteral("标签3"), QStringLiteral("登陆密码:"), 8, 64, 56, 24);
     password_ = place(new QLineEdit(mine), QStringLiteral("编辑框3"), 64, 64, 184, 20);
     password_->setEchoMode(QLineEdit::Password);
+    password_->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
 
     auto* theirs = place(new QGroupBox(QStringLiteral("他的邮箱信息"), this),
                          QStringLiteral("分组框2"), 8, 114, 264, 56);
