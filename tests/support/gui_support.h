@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QTimer>
 
 #include <deque>
@@ -120,6 +121,46 @@ inline void whenReady(std::function<bool()> ready, std::function<void()> action,
         }
     });
     timer->start();
+}
+
+// The open top-level window of that name, if any.
+inline QWidget* visibleWindow(const QString& name) {
+    const QList<QWidget*> windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        if (window->objectName() == name && window->isVisible()) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+struct ModalVisit {
+    bool shown = false;
+    bool modal = false;
+    bool cancelled = false;
+};
+
+// Runs `load`, which is to open the window `name` modally, and `act` inside that window's own
+// loop. The window is closed afterwards when `act` left it open, so a failing check never
+// leaves a modal loop running.
+inline ModalVisit visitModal(const QString& name, const std::function<void()>& load,
+                             const std::function<void(QWidget*)>& act) {
+    auto visit = std::make_shared<ModalVisit>();
+    whenReady([visit, name] { return !visit->cancelled && visibleWindow(name); },
+              [visit, name, act] {
+                  QPointer<QWidget> window = visibleWindow(name);
+                  visit->shown = true;
+                  visit->modal = QApplication::activeModalWidget() == window;
+                  act(window);
+                  if (window && window->isVisible()) {
+                      window->close();
+                  }
+              });
+    load();
+    visit->cancelled = true;
+    // Back in the program's own loop, a closed window is deleted before anything loads it again.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return *visit;
 }
 
 } // namespace wendlow::test

@@ -30,45 +30,6 @@ namespace {
 const QString kNewBook = QStringLiteral("窗口_新日记本");
 const Text kCreated = gbk("恭喜你！成功拥有了一本新的日记本！点击确定翻开看看吧！");
 
-QWidget* visibleWindow(const QString& name) {
-    const QList<QWidget*> windows = QApplication::topLevelWidgets();
-    for (QWidget* window : windows) {
-        if (window->objectName() == name && window->isVisible()) {
-            return window;
-        }
-    }
-    return nullptr;
-}
-
-struct ModalVisit {
-    bool shown = false;
-    bool modal = false;
-    bool cancelled = false;
-};
-
-// Runs `load`, which is to open the window `name` modally, and `act` inside that window's own
-// loop. The window is closed afterwards when `act` left it open, so a failing check never
-// leaves a modal loop running.
-ModalVisit visitModal(const QString& name, const std::function<void()>& load,
-                      const std::function<void(QWidget*)>& act) {
-    auto visit = std::make_shared<ModalVisit>();
-    whenReady([visit, name] { return !visit->cancelled && visibleWindow(name); },
-              [visit, name, act] {
-                  QPointer<QWidget> window = visibleWindow(name);
-                  visit->shown = true;
-                  visit->modal = QApplication::activeModalWidget() == window;
-                  act(window);
-                  if (window && window->isVisible()) {
-                      window->close();
-                  }
-              });
-    load();
-    visit->cancelled = true;
-    // Back in the program's own loop, a closed window is deleted before anything loads it again.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    return *visit;
-}
-
 QStringList names(std::initializer_list<const char*> utf8) {
     QStringList result;
     for (const char* text : utf8) {

@@ -27,45 +27,6 @@ namespace {
 const QString kOpenBook = QStringLiteral("窗口_选择日记本");
 const Text kOpened = gbk("成功开启日记本，点击确定浏览吧！");
 
-QWidget* visibleWindow(const QString& name) {
-    const QList<QWidget*> windows = QApplication::topLevelWidgets();
-    for (QWidget* window : windows) {
-        if (window->objectName() == name && window->isVisible()) {
-            return window;
-        }
-    }
-    return nullptr;
-}
-
-struct ModalVisit {
-    bool shown = false;
-    bool modal = false;
-    bool cancelled = false;
-};
-
-// Runs `load`, which is to open the window `name` modally, and `act` inside that window's own
-// loop. The window is closed afterwards when `act` left it open, so a failing check never
-// leaves a modal loop running.
-ModalVisit visitModal(const QString& name, const std::function<void()>& load,
-                      const std::function<void(QWidget*)>& act) {
-    auto visit = std::make_shared<ModalVisit>();
-    whenReady([visit, name] { return !visit->cancelled && visibleWindow(name); },
-              [visit, name, act] {
-                  QPointer<QWidget> window = visibleWindow(name);
-                  visit->shown = true;
-                  visit->modal = QApplication::activeModalWidget() == window;
-                  act(window);
-                  if (window && window->isVisible()) {
-                      window->close();
-                  }
-              });
-    load();
-    visit->cancelled = true;
-    // Back in the program's own loop, a closed window is deleted before anything loads it again.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    return *visit;
-}
-
 // The program started with the welcome window suppressed, on a registry that holds the default
 // book and then `more`.
 std::unique_ptr<ProgramFixture> startWith(const std::vector<BookRecord>& more) {

@@ -47,44 +47,6 @@ Text sentTo(const QString& recipient) {
     return gbk("太好了，发送给") + fromUnicode(recipient) + gbk("的邮件成功发送！");
 }
 
-QWidget* visibleWindow(const QString& name) {
-    const QList<QWidget*> windows = QApplication::topLevelWidgets();
-    for (QWidget* window : windows) {
-        if (window->objectName() == name && window->isVisible()) {
-            return window;
-        }
-    }
-    return nullptr;
-}
-
-struct ModalVisit {
-    bool shown = false;
-    bool modal = false;
-    bool cancelled = false;
-};
-
-// Runs `load`, which is to open the window `name` modally, and `act` inside that window's own
-// loop. The window is closed afterwards when `act` left it open, so a failing check never
-// leaves a modal loop running.
-ModalVisit visitModal(const QString& name, const std::function<void()>& load,
-                      const std::function<void(QWidget*)>& act) {
-    auto visit = std::make_shared<ModalVisit>();
-    whenReady([visit, name] { return !visit->cancelled && visibleWindow(name); },
-              [visit, name, act] {
-                  QPointer<QWidget> window = visibleWindow(name);
-                  visit->shown = true;
-                  visit->modal = QApplication::activeModalWidget() == window;
-                  act(window);
-                  if (window && window->isVisible()) {
-                      window->close();
-                  }
-              });
-    load();
-    visit->cancelled = true;
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    return *visit;
-}
-
 // The program started with the welcome window suppressed, mailing through port `port`.
 std::unique_ptr<ProgramFixture> startProgram(int port) {
     auto f = std::make_unique<ProgramFixture>();

@@ -28,16 +28,6 @@ const QString kUpToDate = QStringLiteral("你当前的版本是最新的版本�
 // The body the test server gives for a path it does not know.
 const Text kNotFoundPage = "<html><body>\xce\xde\xb4\xcb\xd2\xb3 not found</body></html>";
 
-QWidget* visibleWindow(const QString& name) {
-    const QList<QWidget*> windows = QApplication::topLevelWidgets();
-    for (QWidget* window : windows) {
-        if (window->objectName() == name && window->isVisible()) {
-            return window;
-        }
-    }
-    return nullptr;
-}
-
 void closeWindow(const QString& name) {
     if (QWidget* window = visibleWindow(name)) {
         window->close();
