@@ -35,9 +35,9 @@ Application::~Application() {
 QList<QWidget*> Application::otherWindows() const {
     QList<QWidget*> open;
     for (QWidget* window : {static_cast<QWidget*>(versionCheck_), static_cast<QWidget*>(sendMail_),
-                            static_cast<QWidget*>(exportImport_), static_cast<QWidget*>(bookInfo_), static_cast<QWidget*>(newBook_),
-                            static_cast<QWidget*>(openBook_), static_cast<QWidget*>(welcome_),
-                            static_cast<QWidget*>(pastEntries_)}) {
+                            static_cast<QWidget*>(exportImport_), static_cast<QWidget*>(bookInfo_),
+                            static_cast<QWidget*>(newBook_), static_cast<QWidget*>(openBook_),
+                            static_cast<QWidget*>(welcome_), static_cast<QWidget*>(pastEntries_)}) {
         if (window) {
             open.push_back(window);
         }
@@ -47,7 +47,7 @@ QList<QWidget*> Application::otherWindows() const {
 
 Services Application::services() {
     return {state_,          data_, seams_.boxes, seams_.dialogs, seams_.clock,
-            seams_.launcher, *this, network_, seams_.player};
+            seams_.launcher, *this, network_,     seams_.player};
 }
 
 bool Application::checkRegistry() {
@@ -57,10 +57,11 @@ bool Application::checkRegistry() {
     case RegistryCheck::Outcome::Created:
         return true;
     case RegistryCheck::Outcome::KeptAside:
-        seams_.boxes.show(gbk("日记本登记簿已损坏，无法打开。为了不丢失任何内容，原来的文件已保存为：") +
-                              fromUnicode(QDir::toNativeSeparators(check.keptAsidePath)) +
-                              gbk("\r\n程序已经新建了一个登记簿。"),
-                          MessageBoxes::Ok);
+        seams_.boxes.show(
+            gbk("日记本登记簿已损坏，无法打开。为了不丢失任何内容，原来的文件已保存为：") +
+                fromUnicode(QDir::toNativeSeparators(check.keptAsidePath)) +
+                gbk("\r\n程序已经新建了一个登记簿。"),
+            MessageBoxes::Ok);
         return true;
     case RegistryCheck::Outcome::Busy:
         seams_.boxes.show(gbk("日记本登记簿正被另一个程序使用，请先关闭另一个Wendlow再试。"),
@@ -106,9 +107,8 @@ void Application::prepareMainWindow() {
     }
     registryUsable_ = checkRegistry();
     loadCurrentBook();
-    if (state_.welcomeDone != 1 &&
-        readSetting(keys::infIniPath(data_), keys::section(), keys::welcomeHidden()) !=
-            keys::flagTrue()) {
+    if (state_.welcomeDone != 1 && readSetting(keys::infIniPath(data_), keys::section(),
+                                               keys::welcomeHidden()) != keys::flagTrue()) {
         loadWelcome(false);
     }
     main_->setDateToNow();
@@ -120,8 +120,7 @@ void Application::prepareMainWindow() {
     writeSetting(keys::infIniPath(data_), keys::section(), keys::version(), keys::localVersion());
     const Text version = readSetting(keys::infIniPath(data_), keys::section(), keys::version());
     const Text caption = "WendlowV" + version + "  " + state_.ownerName + gbk(" 的 ") +
-                         state_.bookName + "  " + Text::number(state_.holidayDays) +
-                         gbk("天假期");
+                         state_.bookName + "  " + Text::number(state_.holidayDays) + gbk("天假期");
     main_->setWindowTitle(toUnicode(caption));
     main_->mainWindowGreeting();
 }
@@ -147,18 +146,35 @@ template <typename W> void Application::load(QPointer<FixedWindow>& slot, bool m
     loadWindow(slot, modal);
 }
 
-void Application::loadWelcome(bool modal) { load<WelcomeWindow>(welcome_, modal); }
-void Application::loadOpenBook() { load<OpenBookWindow>(openBook_, true); }
-void Application::loadNewBook() { load<NewBookWindow>(newBook_, true); }
-void Application::loadBookInfo() { load<BookInfoWindow>(bookInfo_, true); }
-void Application::loadExportImport() { load<ExportImportWindow>(exportImport_, true); }
-void Application::loadVersionCheck() { load<VersionCheckWindow>(versionCheck_, false); }
-void Application::loadSendMail() { load<SendMailWindow>(sendMail_, true); }
+void Application::loadWelcome(bool modal) {
+    load<WelcomeWindow>(welcome_, modal);
+}
+void Application::loadOpenBook() {
+    load<OpenBookWindow>(openBook_, true);
+}
+void Application::loadNewBook() {
+    load<NewBookWindow>(newBook_, true);
+}
+void Application::loadBookInfo() {
+    load<BookInfoWindow>(bookInfo_, true);
+}
+void Application::loadExportImport() {
+    load<ExportImportWindow>(exportImport_, true);
+}
+void Application::loadVersionCheck() {
+    load<VersionCheckWindow>(versionCheck_, false);
+}
+void Application::loadSendMail() {
+    load<SendMailWindow>(sendMail_, true);
+}
 
-void Application::bringMainWindowToFront() { loadWindow(main_, false); }
+void Application::bringMainWindowToFront() {
+    loadWindow(main_, false);
+}
 
 void Application::currentBookChanged() {
-    if (pastEntries_ && pastEntries_->isVisible() && pastEntries_->listedBook() != state_.bookName) {
+    if (pastEntries_ && pastEntries_->isVisible() &&
+        pastEntries_->listedBook() != state_.bookName) {
         pastEntries_->refreshPastEntries();
     }
 }
@@ -183,6 +199,5 @@ void Application::refreshPastEntries() {
     // it is next created.
     state_.entryCountText = Text::number(DiaryStore(data_).countEntries(state_.bookName));
 }
-
 
 } // namespace wendlow

@@ -10,12 +10,11 @@
 
 namespace wendlow {
 
-
 // Assembles the program: the program state, the data context and the seams, and owns the
 // windows. It runs the start sequence and the operations that reach across windows.
 class Application final : public QObject, public WindowHost {
     Q_OBJECT
-public:
+  public:
     struct Seams {
         MessageBoxes& boxes;
         Dialogs& dialogs;
@@ -52,11 +51,11 @@ public:
     void loadSendMail() override;
     void loadBookInfo() override;
 
-signals:
+  signals:
     // The main window closed: the program ends with status 0.
     void finished();
 
-private:
+  private:
     Services services();
     // Every window but the main one that is open now.
     QList<QWidget*> otherWindows() const;

@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
     wendlow::Mp3Player player;
     wendlow::Application app(QCoreApplication::applicationDirPath(),
                              {boxes, dialogs, clock, launcher, player}, &wendlow::reportFatalError);
-    QObject::connect(&app, &wendlow::Application::finished, &qtApp, [] { QCoreApplication::exit(0); });
+    QObject::connect(&app, &wendlow::Application::finished, &qtApp,
+                     [] { QCoreApplication::exit(0); });
     if (!app.start()) {
         return 1;
     }

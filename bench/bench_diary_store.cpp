@@ -4,8 +4,8 @@
 
 #include "bench_support.h"
 #include "diary_store.h"
-#include "memory_policy.h"
 #include "entry_file.h"
+#include "memory_policy.h"
 #include "record_store.h"
 
 #include <QCoreApplication>
@@ -58,9 +58,8 @@ int main(int argc, char** argv) {
     std::printf("book of %d entries\n", store.countEntries(book));
 
     int n = kEntries;
-    bench::measure("appendEntry (one fsync'd transaction)", 50, [&] {
-        store.appendEntry(book, sampleEntry(n++));
-    });
+    bench::measure("appendEntry (one fsync'd transaction)", 50,
+                   [&] { store.appendEntry(book, sampleEntry(n++)); });
     bench::measure("countEntries", 50, [&] {
         volatile int count = store.countEntries(book);
         (void)count;
@@ -72,9 +71,7 @@ int main(int argc, char** argv) {
         (void)titles;
     });
     bench::measure("readEntry at the middle", 50, [&] { store.readEntry(book, kEntries / 2); });
-    bench::measure("deleteEntry at position 0", 30, [&] {
-        store.deleteEntry(book, 0);
-    });
+    bench::measure("deleteEntry at position 0", 30, [&] { store.deleteEntry(book, 0); });
     std::printf("book now holds %d entries\n", store.countEntries(book));
 
     DiaryEntry big = sampleEntry(0);

@@ -39,25 +39,25 @@ long peakKiB() {
 }
 
 class SilentBoxes final : public MessageBoxes {
-public:
+  public:
     int show(const Text&, Buttons) override { return AnsweredOk; }
 };
 
 class NoDialogs final : public Dialogs {
-public:
+  public:
     std::optional<QString> openFile(QWidget*) override { return std::nullopt; }
     std::optional<QString> saveFile(QWidget*) override { return std::nullopt; }
     std::optional<QFont> chooseFont(QWidget*, const QFont&) override { return std::nullopt; }
 };
 
 class NoLauncher final : public Launcher {
-public:
+  public:
     bool openUrl(const QUrl&) override { return false; }
 };
 
 // Reports once, at the main window's first paint.
 class FirstPaint final : public QObject {
-public:
+  public:
     explicit FirstPaint(qint64 started) : started_(started) {}
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint && !reported_ &&
@@ -71,7 +71,7 @@ public:
         return false;
     }
 
-private:
+  private:
     qint64 started_;
     bool reported_ = false;
 };

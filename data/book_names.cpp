@@ -39,6 +39,8 @@ bool isSafeBookName(const Text& name) {
     return folder.compare(QLatin1String("DATEINI"), Qt::CaseInsensitive) != 0;
 }
 
-QString bookFolderName(const Text& name) { return toUnicode(name); }
+QString bookFolderName(const Text& name) {
+    return toUnicode(name);
+}
 
 } // namespace wendlow

@@ -34,7 +34,9 @@ const std::vector<FieldSpec>& registryFields() {
     return fields;
 }
 
-const Text& fieldName(Field f) { return registryFields()[static_cast<size_t>(f) - 1].name; }
+const Text& fieldName(Field f) {
+    return registryFields()[static_cast<size_t>(f) - 1].name;
+}
 
 } // namespace
 
@@ -42,9 +44,13 @@ BookRecord defaultBook() {
     return {gbk("开心假期"), gbk("小小主人"), gbk("这个假期我要快乐！"), 7, Text()};
 }
 
-qint32 BookRegistry::daysFromNumber(double days) { return wholeNumberLow32(days); }
+qint32 BookRegistry::daysFromNumber(double days) {
+    return wholeNumberLow32(days);
+}
 
-QString BookRegistry::registryPath() const { return context_.path(QStringLiteral("DATEINI/Inf.edb")); }
+QString BookRegistry::registryPath() const {
+    return context_.path(QStringLiteral("DATEINI/Inf.edb"));
+}
 
 Text BookRegistry::readTextField(RecordStore& store, int number) {
     const FieldValue v = store.read(number);
@@ -113,7 +119,8 @@ RegistryCheck BookRegistry::createRegistry() {
             return {Outcome::Busy, {}};
         } else {
             // Damaged, foreign or under another password: keep it for the user, never overwrite.
-            const QDateTime now = context_.clock ? context_.clock->now() : QDateTime::currentDateTime();
+            const QDateTime now =
+                context_.clock ? context_.clock->now() : QDateTime::currentDateTime();
             const QString base = path + QStringLiteral(".damaged-") +
                                  now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
             QString kept = base;
@@ -229,8 +236,8 @@ std::optional<std::vector<Text>> BookRegistry::listOwnerNames() {
 
 RegistryResult BookRegistry::writeBook(RecordStore& store, const BookRecord& book) {
     const std::pair<Field, FieldValue> writes[] = {
-        {Name, FieldValue::ofText(book.name)},       {Owner, FieldValue::ofText(book.owner)},
-        {Days, FieldValue::ofInteger(book.days)},    {Password, FieldValue::ofText(book.password)},
+        {Name, FieldValue::ofText(book.name)},    {Owner, FieldValue::ofText(book.owner)},
+        {Days, FieldValue::ofInteger(book.days)}, {Password, FieldValue::ofText(book.password)},
         {Note, FieldValue::ofText(book.note)},
     };
     for (const auto& [field, value] : writes) {

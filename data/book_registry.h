@@ -41,7 +41,7 @@ struct RegistryCheck {
 // The registry of books, `DATEINI/Inf.edb`: one record per book, never removed, so a book's
 // 0-based position identifies it for the whole run.
 class BookRegistry {
-public:
+  public:
     explicit BookRegistry(DataContext context) : context_(std::move(context)) {}
 
     // Days as the windows hand them over: truncated toward zero to 64 bits, low 32 bits kept.
@@ -67,7 +67,7 @@ public:
 
     QString registryPath() const;
 
-private:
+  private:
     std::vector<Text> listField(int number, bool* opened);
     RegistryResult writeBook(class RecordStore& store, const BookRecord& book);
     Text readTextField(class RecordStore& store, int number);

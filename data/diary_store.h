@@ -12,7 +12,7 @@ namespace wendlow {
 // and closes it before returning. A book name that is not safe as a folder name is never turned
 // into a path: such a book reads as empty and takes no entries.
 class DiaryStore {
-public:
+  public:
     explicit DiaryStore(DataContext context) : context_(std::move(context)) {}
 
     // Creates the book's folder and entry file. An entry file that is already there is kept with
@@ -39,7 +39,7 @@ public:
     // Where the book's entry file lives; empty for an unsafe name.
     QString entryFilePath(const Text& bookName) const;
 
-private:
+  private:
     DataContext context_;
 };
 

@@ -21,8 +21,8 @@ const Text& lineBreak() {
 
 Text formatEntryFile(const DiaryEntry& entry) {
     Text out;
-    out.reserve(entry.title.size() + entry.date.size() + entry.mood.size() +
-                entry.weather.size() + entry.content.size() + 44);
+    out.reserve(entry.title.size() + entry.date.size() + entry.mood.size() + entry.weather.size() +
+                entry.content.size() + 44);
     for (const Text* line : {&entry.title, &entry.date, &entry.mood, &entry.weather}) {
         out += *line;
         out += lineBreak();

@@ -28,7 +28,9 @@ const std::vector<FieldSpec>& accountFields() {
 
 } // namespace
 
-QString MailAccounts::filePath() const { return context_.path(QStringLiteral("DATEINI/em.edb")); }
+QString MailAccounts::filePath() const {
+    return context_.path(QStringLiteral("DATEINI/em.edb"));
+}
 
 std::optional<MailAccount> MailAccounts::loadMailAccount() {
     const QString file = filePath();

@@ -15,7 +15,7 @@ struct MailAccount {
 // The remembered mail accounts, `DATEINI/em.edb`. Accounts are only appended; the first one
 // stored is the one offered.
 class MailAccounts {
-public:
+  public:
     explicit MailAccounts(DataContext context) : context_(std::move(context)) {}
 
     // The account of the first record (empty texts when there is none). Creates the file when it
@@ -24,7 +24,7 @@ public:
     // Appends one record; texts longer than 20 bytes are cut. False when nothing was stored.
     bool storeMailAccount(const MailAccount& account);
 
-private:
+  private:
     QString filePath() const;
     DataContext context_;
 };

@@ -16,7 +16,8 @@ Text formatDateTime(const QDateTime& when) {
     }
     QString out = QStringLiteral("%1年%2月%3日").arg(date.year()).arg(date.month()).arg(date.day());
     if (time.second() != 0) {
-        out += QStringLiteral("%1时%2分%3秒").arg(time.hour()).arg(time.minute()).arg(time.second());
+        out +=
+            QStringLiteral("%1时%2分%3秒").arg(time.hour()).arg(time.minute()).arg(time.second());
     } else if (time.minute() != 0) {
         out += QStringLiteral("%1时%2分").arg(time.hour()).arg(time.minute());
     } else if (time.hour() != 0) {

@@ -9,13 +9,13 @@ namespace wendlow {
 // The current local date and time. Replaceable, so that greetings and date stamps can be tested
 // at any hour.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual QDateTime now() const = 0;
 };
 
 class SystemClock final : public Clock {
-public:
+  public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }
 };
 

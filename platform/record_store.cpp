@@ -39,8 +39,12 @@ bool validKind(int kind) {
     return false;
 }
 
-std::string column(int fieldNumber) { return "f" + std::to_string(fieldNumber); }
-std::string memoTable(int fieldNumber) { return "wendlow_memo_" + std::to_string(fieldNumber); }
+std::string column(int fieldNumber) {
+    return "f" + std::to_string(fieldNumber);
+}
+std::string memoTable(int fieldNumber) {
+    return "wendlow_memo_" + std::to_string(fieldNumber);
+}
 
 std::string sqlType(FieldKind kind) {
     switch (kind) {
@@ -102,13 +106,17 @@ bool fsyncDirectory(const QString& dir) {
 
 } // namespace
 
-bool isNumericKind(FieldKind kind) { return !isTextKind(kind); }
-bool isTextKind(FieldKind kind) { return kind == FieldKind::Text || kind == FieldKind::Memo; }
+bool isNumericKind(FieldKind kind) {
+    return !isTextKind(kind);
+}
+bool isTextKind(FieldKind kind) {
+    return kind == FieldKind::Text || kind == FieldKind::Memo;
+}
 
 // One open file: its connection, held in one exclusive transaction, the field list, the ids of
 // its records in order, the current position and a read cache per column.
 class RecordStore::Table {
-public:
+  public:
     Database db;
     QString path;
     std::vector<FieldSpec> fields;
@@ -226,9 +234,10 @@ public:
         if (position < first || position >= first + static_cast<qsizetype>(values.size())) {
             values.clear();
             first = position;
-            sqlite3_stmt* stmt = statement("SELECT " + column(number) +
-                                           " FROM wendlow_records WHERE id >= ? ORDER BY id LIMIT " +
-                                           std::to_string(kCacheBatch));
+            sqlite3_stmt* stmt =
+                statement("SELECT " + column(number) +
+                          " FROM wendlow_records WHERE id >= ? ORDER BY id LIMIT " +
+                          std::to_string(kCacheBatch));
             if (!stmt) {
                 return emptyValue(field);
             }
@@ -252,8 +261,8 @@ public:
         }
         if (field.kind == FieldKind::Memo) {
             const Text bytes = valueIsText ? value.text : numberText(value);
-            sqlite3_stmt* stmt =
-                statement("INSERT OR REPLACE INTO " + memoTable(number) + "(id, data) VALUES(?, ?)");
+            sqlite3_stmt* stmt = statement("INSERT OR REPLACE INTO " + memoTable(number) +
+                                           "(id, data) VALUES(?, ?)");
             if (!stmt) {
                 return false;
             }
@@ -328,8 +337,8 @@ bool RecordStore::create(const QString& path, const std::vector<FieldSpec>& fiel
     }
     // Build the new file beside the old one and put it in place with one rename, so that a
     // crash never leaves a half-made table behind.
-    const QString temp = path + QStringLiteral(".new-") +
-                         QUuid::createUuid().toString(QUuid::WithoutBraces).left(8);
+    const QString temp =
+        path + QStringLiteral(".new-") + QUuid::createUuid().toString(QUuid::WithoutBraces).left(8);
     bool ok = false;
     {
         Database db = Database::open(temp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
@@ -371,7 +380,8 @@ bool RecordStore::create(const QString& path, const std::vector<FieldSpec>& fiel
         // A journal left by a crash belongs to the file being replaced; it must not be played
         // back into the new one.
         QFile::remove(path + QStringLiteral("-journal"));
-        ok = std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()) == 0;
+        ok = std::rename(QFile::encodeName(temp).constData(),
+                         QFile::encodeName(path).constData()) == 0;
     }
     if (!ok) {
         QFile::remove(temp);
@@ -508,8 +518,8 @@ RecordStore::Table* RecordStore::current() {
 
 bool RecordStore::setPassword(const Text& password) {
     Table* t = current();
-    return t && t->db.execBound("UPDATE wendlow_meta SET value = ? WHERE key = 'password'",
-                                {password});
+    return t &&
+           t->db.execBound("UPDATE wendlow_meta SET value = ? WHERE key = 'password'", {password});
 }
 
 bool RecordStore::close(const Text& alias) {

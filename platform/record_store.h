@@ -59,7 +59,7 @@ enum class OpenStatus {
 // crash leaves a file as it was before or after the operation. Destroying the session closes
 // whatever is still open.
 class RecordStore {
-public:
+  public:
     explicit RecordStore(FatalErrorHandler fatal);
     ~RecordStore();
     RecordStore(const RecordStore&) = delete;
@@ -91,7 +91,7 @@ public:
     // The field list of the current table; empty when none is current.
     std::vector<FieldSpec> fields() const;
 
-private:
+  private:
     class Table;
     Table* current();
     void fatal(int code, const char* message);

@@ -19,18 +19,18 @@ struct StatementDeleter {
 };
 
 class Statement {
-public:
+  public:
     Statement() = default;
     static Statement prepare(sqlite3* db, const std::string& sql);
     sqlite3_stmt* get() const { return stmt_.get(); }
     explicit operator bool() const { return stmt_ != nullptr; }
 
-private:
+  private:
     std::unique_ptr<sqlite3_stmt, StatementDeleter> stmt_;
 };
 
 class Database {
-public:
+  public:
     Database() = default;
     ~Database() { reset(); }
     Database(Database&& other) noexcept : db_(other.db_) { other.db_ = nullptr; }
@@ -53,7 +53,7 @@ public:
     bool close();
     void reset();
 
-private:
+  private:
     sqlite3* db_ = nullptr;
 };
 

@@ -21,7 +21,9 @@ Text fromUnicode(const QString& text) {
     return encoder.encode(text);
 }
 
-Text gbk(const char* utf8) { return fromUnicode(QString::fromUtf8(utf8)); }
+Text gbk(const char* utf8) {
+    return fromUnicode(QString::fromUtf8(utf8));
+}
 
 bool isWholeText(const Text& text) {
     qsizetype pos = 0;
@@ -84,8 +86,12 @@ std::string foldFullWidth(const Text& text) {
     return out;
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool isBlank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 } // namespace
 
@@ -149,8 +155,7 @@ double textToNumber(const Text& text) {
 }
 
 qint32 wholeNumberLow32(double value) {
-    if (!std::isfinite(value) || value >= 9223372036854775808.0 ||
-        value < -9223372036854775808.0) {
+    if (!std::isfinite(value) || value >= 9223372036854775808.0 || value < -9223372036854775808.0) {
         return 0;
     }
     const auto whole = static_cast<qint64>(value);

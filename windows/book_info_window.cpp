@@ -40,8 +40,8 @@ BookInfoWindow::BookInfoWindow(Services services)
                              QStringLiteral("按钮6"), 98, 220, 80, 32);
     connect(saveButton, &QPushButton::clicked, this, &BookInfoWindow::save);
 
-    auto* credits = place(new QGroupBox(credits::kTeam, this), QStringLiteral("分组框3"), 8, 256,
-                          264, 96);
+    auto* credits =
+        place(new QGroupBox(credits::kTeam, this), QStringLiteral("分组框3"), 8, 256, 264, 96);
     const struct {
         const char* name;
         QString text;
@@ -51,14 +51,17 @@ BookInfoWindow::BookInfoWindow(Services services)
     } links[] = {
         {"标签13", credits::kAuthor, {31, 21, 48, 16}, credits::kMakersPage, true},
         {"标签14", credits::kContributor, {104, 21, 60, 16}, credits::kContributorPage, false},
-        {"标签4", credits::kSecondContributor, {192, 21, 40, 16}, credits::kSecondContributorPage,
+        {"标签4",
+         credits::kSecondContributor,
+         {192, 21, 40, 16},
+         credits::kSecondContributorPage,
          true},
         {"标签3", credits::kMakersPageText, {76, 74, 108, 16}, credits::kMakersPage, true},
     };
     for (const auto& link : links) {
-        auto* labelWidget = place(new LinkLabel(link.text, credits, link.hand),
-                                  QString::fromUtf8(link.name), link.at.x(), link.at.y(),
-                                  link.at.width(), link.at.height());
+        auto* labelWidget =
+            place(new LinkLabel(link.text, credits, link.hand), QString::fromUtf8(link.name),
+                  link.at.x(), link.at.y(), link.at.width(), link.at.height());
         // The address is the longest text; a smaller face keeps it whole in its 108 pixels.
         if (link.text == credits::kMakersPageText) {
             QFont small = labelWidget->font();
@@ -80,8 +83,8 @@ void BookInfoWindow::created() {
     owner_->setText(toUnicode(state.ownerName));
     days_->setText(QString::number(state.holidayDays));
     password_->setText(toUnicode(state.bookPassword));
-    note_->setPlainText(toUnicode(state.bookNote).replace(QLatin1String("\r\n"),
-                                                          QLatin1String("\n")));
+    note_->setPlainText(
+        toUnicode(state.bookNote).replace(QLatin1String("\r\n"), QLatin1String("\n")));
 }
 
 void BookInfoWindow::save() {
@@ -105,7 +108,8 @@ void BookInfoWindow::writeBook() {
     }
     book.days = BookRegistry::daysFromNumber(textToNumber(fromUnicode(days_->text())));
     book.password = fromUnicode(password_->text());
-    book.note = fromUnicode(note_->toPlainText().replace(QLatin1String("\n"), QLatin1String("\r\n")));
+    book.note =
+        fromUnicode(note_->toPlainText().replace(QLatin1String("\n"), QLatin1String("\r\n")));
 
     BookRegistry registry(services_.data);
     DiaryStore store(services_.data);
@@ -116,12 +120,14 @@ void BookInfoWindow::writeBook() {
         // another book shares, or a name whose folder exists, cannot be taken.
         const std::vector<Text> names = registry.listBookNames();
         if (std::count(names.begin(), names.end(), oldName) > 1) {
-            boxes.show(gbk("还有别的日记本和这本用着同一个名字，这本日记本不能改名。"), MessageBoxes::Ok);
+            boxes.show(gbk("还有别的日记本和这本用着同一个名字，这本日记本不能改名。"),
+                       MessageBoxes::Ok);
             return;
         }
         switch (store.renameBookFolder(oldName, book.name)) {
         case DiaryStore::RenameResult::TargetExists:
-            boxes.show(gbk("已经有一个叫这个名字的日记本文件夹了，请换一个名字吧！"), MessageBoxes::Ok);
+            boxes.show(gbk("已经有一个叫这个名字的日记本文件夹了，请换一个名字吧！"),
+                       MessageBoxes::Ok);
             return;
         case DiaryStore::RenameResult::Failed:
             boxes.show(gbk("日记本的文件夹无法改名！请检查原因"), MessageBoxes::Ok);

@@ -12,11 +12,11 @@ namespace wendlow {
 // takes the book's folder along. Below, the makers' credits open their pages.
 class BookInfoWindow final : public FixedWindow {
     Q_OBJECT
-public:
+  public:
     explicit BookInfoWindow(Services services);
     void created() override;
 
-private:
+  private:
     void save();
     // The book's record and folder after a press; true when the record was written.
     void writeBook();

@@ -13,7 +13,8 @@ inline const QString kSecondContributor = QStringLiteral("阿木");
 inline const QString kThanks = QStringLiteral("感谢所有帮助过我们的老师、同学和朋友！");
 inline const QString kMakersPageText = QStringLiteral("wendlow.example.org");
 inline const QUrl kMakersPage = QUrl(QStringLiteral("https://wendlow.example.org/"));
-inline const QUrl kContributorPage = QUrl(QStringLiteral("https://wendlow.example.org/qingpingguo"));
+inline const QUrl kContributorPage =
+    QUrl(QStringLiteral("https://wendlow.example.org/qingpingguo"));
 inline const QUrl kSecondContributorPage = QUrl(QStringLiteral("https://wendlow.example.org/amu"));
 
 } // namespace wendlow::credits

@@ -11,8 +11,8 @@ namespace wendlow {
 ExportImportWindow::ExportImportWindow(Services services)
     : FixedWindow(QStringLiteral("窗口_导入导出"), QStringLiteral("导入导出"), QSize(178, 111)),
       services_(std::move(services)) {
-    auto* importButton =
-        place(new QPushButton(QStringLiteral("导入"), this), QStringLiteral("按钮1"), 8, 16, 72, 48);
+    auto* importButton = place(new QPushButton(QStringLiteral("导入"), this),
+                               QStringLiteral("按钮1"), 8, 16, 72, 48);
     auto* exportButton = place(new QPushButton(QStringLiteral("导出"), this),
                                QStringLiteral("按钮2"), 93, 16, 72, 48);
     connect(importButton, &QPushButton::clicked, this, &ExportImportWindow::importEntry);

@@ -8,10 +8,10 @@ namespace wendlow {
 // Writes the entry on screen to a text file, or fills the editor from one.
 class ExportImportWindow final : public FixedWindow {
     Q_OBJECT
-public:
+  public:
     explicit ExportImportWindow(Services services);
 
-private:
+  private:
     void importEntry();
     void exportEntry();
 

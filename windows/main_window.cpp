@@ -76,8 +76,8 @@ MainWindow::MainWindow(Services services)
 void MainWindow::buildEntryGroup() {
     auto* group = place(new QGroupBox(this), QStringLiteral("分组框1"), 8, 16, 496, 70);
     label(group, QStringLiteral("标签1"), QStringLiteral("标题"), 10, 16, 24, 16);
-    titleEdit_ = place(new QLineEdit(QStringLiteral("我的一天"), group), QStringLiteral("Text_标题"),
-                       40, 14, 168, 24);
+    titleEdit_ = place(new QLineEdit(QStringLiteral("我的一天"), group),
+                       QStringLiteral("Text_标题"), 40, 14, 168, 24);
     label(group, QStringLiteral("标签2"), QStringLiteral("日期"), 10, 43, 24, 16);
     dateEdit_ = place(new QLineEdit(group), QStringLiteral("Text_日期"), 40, 40, 168, 24);
     label(group, QStringLiteral("标签3"), QStringLiteral("心情"), 216, 18, 24, 16);
@@ -115,10 +115,11 @@ void MainWindow::buildToolbar() {
     toolbar_->setStyleSheet(QStringLiteral("QToolBar { border: none; spacing: 0; padding: 0; }"
                                            "QToolButton { padding: 0; margin: 0; }"));
     const QString captions[kToolbarEntries] = {
-        QStringLiteral("新建文件"), QStringLiteral("保存文件"), QStringLiteral("导入导出"),
-        QString(),                  QStringLiteral("背景颜色"), QStringLiteral("字体颜色"),
-        QStringLiteral("字体设置"), QStringLiteral("加入日期"), QStringLiteral("发送日记"),
-        QStringLiteral("相关属性")};
+        QStringLiteral("新建文件"), QStringLiteral("保存文件"),
+        QStringLiteral("导入导出"), QString(),
+        QStringLiteral("背景颜色"), QStringLiteral("字体颜色"),
+        QStringLiteral("字体设置"), QStringLiteral("加入日期"),
+        QStringLiteral("发送日记"), QStringLiteral("相关属性")};
     for (int index = 0; index < kToolbarEntries; ++index) {
         if (kPictureOf[index] < 0) {
             toolbar_->addSeparator();
@@ -141,8 +142,8 @@ void MainWindow::buildMusicGroup() {
     auto* group = place(new QGroupBox(this), QStringLiteral("分组框3"), 8, 546, 496, 32);
     label(group, QStringLiteral("标签4"), QStringLiteral("音乐"), 8, 10, 24, 16);
     musicPathEdit_ = place(new QLineEdit(group), QStringLiteral("Text_地址"), 34, 7, 168, 20);
-    auto* play =
-        place(new QPushButton(QStringLiteral("播放"), group), QStringLiteral("按钮1"), 206, 6, 40, 22);
+    auto* play = place(new QPushButton(QStringLiteral("播放"), group), QStringLiteral("按钮1"), 206,
+                       6, 40, 22);
     connect(play, &QPushButton::clicked, this, &MainWindow::chooseMusic);
     label(group, QStringLiteral("标签8"), QStringLiteral("次数"), 252, 10, 24, 16);
     playCountEdit_ =
@@ -244,8 +245,7 @@ void MainWindow::newEntry() {
 }
 
 void MainWindow::saveEntry() {
-    const bool saved =
-        DiaryStore(services_.data).appendEntry(services_.state.bookName, entry());
+    const bool saved = DiaryStore(services_.data).appendEntry(services_.state.bookName, entry());
     if (saved) {
         services_.boxes.show(gbk("恭喜你！写完了一篇日记！"), MessageBoxes::Ok);
         const auto count = static_cast<qint64>(textToNumber(services_.state.entryCountText));
@@ -317,6 +317,8 @@ void MainWindow::chooseMusic() {
     playMusic();
 }
 
-void MainWindow::willBeDestroyed() { emit mainWindowClosed(); }
+void MainWindow::willBeDestroyed() {
+    emit mainWindowClosed();
+}
 
 } // namespace wendlow

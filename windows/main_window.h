@@ -21,7 +21,7 @@ class ColourPicker;
 // content, the greeting line and the music controls. Closing it ends the program.
 class MainWindow final : public FixedWindow {
     Q_OBJECT
-public:
+  public:
     explicit MainWindow(Services services);
 
     // The entry on screen.
@@ -52,13 +52,13 @@ public:
     QComboBox* weatherCombo() const { return weatherCombo_; }
     QPlainTextEdit* contentEdit() const { return contentEdit_; }
 
-signals:
+  signals:
     void mainWindowClosed();
 
-protected:
+  protected:
     void willBeDestroyed() override;
 
-private:
+  private:
     void buildEntryGroup();
     void buildToolbar();
     void buildMusicGroup();

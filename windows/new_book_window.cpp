@@ -57,14 +57,14 @@ NewBookWindow::NewBookWindow(Services services)
     note_ = place(new QPlainTextEdit(group), QStringLiteral("Text_留点信息"), 72, 120, 248, 56);
     note_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
-    auto* clear = new PictureButton(QStringLiteral("按钮_清空"), QStringLiteral("填错了，全清空！"),
-                                    this);
+    auto* clear =
+        new PictureButton(QStringLiteral("按钮_清空"), QStringLiteral("填错了，全清空！"), this);
     clear->setGeometry(7, 194, 104, 32);
-    auto* make = new PictureButton(QStringLiteral("按钮_创建"), QStringLiteral("填好了，创建吧！"),
-                                   this);
+    auto* make =
+        new PictureButton(QStringLiteral("按钮_创建"), QStringLiteral("填好了，创建吧！"), this);
     make->setGeometry(127, 194, 104, 32);
-    auto* later = new PictureButton(QStringLiteral("按钮_退出"), QStringLiteral("下次再创建吧！"),
-                                    this);
+    auto* later =
+        new PictureButton(QStringLiteral("按钮_退出"), QStringLiteral("下次再创建吧！"), this);
     later->setGeometry(246, 194, 96, 32);
 
     // Toggled, not clicked: assistive tools change the box without a click.
@@ -120,7 +120,8 @@ void NewBookWindow::create() {
     book.owner = owner;
     book.days = BookRegistry::daysFromNumber(textToNumber(fromUnicode(days_->currentText())));
     book.password = fromUnicode(password_->text());
-    book.note = fromUnicode(note_->toPlainText().replace(QLatin1String("\n"), QLatin1String("\r\n")));
+    book.note =
+        fromUnicode(note_->toPlainText().replace(QLatin1String("\n"), QLatin1String("\r\n")));
     BookRegistry registry(services_.data);
     switch (registry.appendBook(book)) {
     case RegistryResult::OpenFailed:

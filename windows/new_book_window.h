@@ -14,14 +14,14 @@ namespace wendlow {
 // Closed without creating one, it remembers the owner name for next time.
 class NewBookWindow final : public FixedWindow {
     Q_OBJECT
-public:
+  public:
     explicit NewBookWindow(Services services);
     void created() override;
 
-protected:
+  protected:
     void willBeDestroyed() override;
 
-private:
+  private:
     void create();
     void clearAll();
 

@@ -16,8 +16,8 @@ OpenBookWindow::OpenBookWindow(Services services)
     books_ = place(new SimpleCombo(QStringLiteral("组合Text_日记名称集"), this),
                    QStringLiteral("组合Text_日记名称集"), 5, 8, 251, 232);
     // The password box lies over the right part of the combo's edit line and stays usable.
-    QLabel* passwordLabel = label(this, QStringLiteral("标签1"), QStringLiteral("开锁密码"), 113,
-                                  10, 52, 16);
+    QLabel* passwordLabel =
+        label(this, QStringLiteral("标签1"), QStringLiteral("开锁密码"), 113, 10, 52, 16);
     password_ = place(new QLineEdit(this), QStringLiteral("Text_新开锁密码"), 161, 8, 95, 20);
     passwordLabel->raise();
     password_->raise();

@@ -13,13 +13,13 @@ class SimpleCombo;
 // when it has one.
 class OpenBookWindow final : public FixedWindow {
     Q_OBJECT
-public:
+  public:
     explicit OpenBookWindow(Services services);
     void created() override;
 
     SimpleCombo* books() const { return books_; }
 
-private:
+  private:
     void openChosenBook();
 
     Services services_;

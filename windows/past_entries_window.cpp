@@ -50,7 +50,9 @@ PastEntriesWindow::PastEntriesWindow(Services services)
     timer_->start();
 }
 
-void PastEntriesWindow::created() { refreshPastEntries(); }
+void PastEntriesWindow::created() {
+    refreshPastEntries();
+}
 
 void PastEntriesWindow::refreshPastEntries() {
     // One pass over the file gives both the count and the titles.
@@ -110,9 +112,9 @@ void PastEntriesWindow::openPastEntry() {
         refreshPastEntries();
         return;
     }
-    const std::optional<DiaryEntry> entry = DiaryStore(services_.data)
-                                                .readEntry(services_.state.bookName,
-                                                           services_.state.selectedEntryIndex);
+    const std::optional<DiaryEntry> entry =
+        DiaryStore(services_.data)
+            .readEntry(services_.state.bookName, services_.state.selectedEntryIndex);
     if (!entry) {
         services_.boxes.show(gbk("这本日记本打不开，日记没有读出来。"), MessageBoxes::Ok);
         return;

@@ -19,7 +19,7 @@ class LunarCalendar;
 // into the editor) and "删除" (delete it at once).
 class PastEntriesWindow final : public FixedWindow {
     Q_OBJECT
-public:
+  public:
     explicit PastEntriesWindow(Services services);
 
     void created() override;
@@ -39,10 +39,10 @@ public:
     // The book the list was filled from.
     const Text& listedBook() const { return listedBook_; }
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void placeBesideMainWindow();
 
     Services services_;

@@ -40,9 +40,10 @@ SendMailWindow::SendMailWindow(Services services)
     if (!services_.network.caFile.isEmpty()) {
         smtp_.setCaFile(services_.network.caFile);
     }
-    auto* mine = place(new QGroupBox(QStringLiteral("我的邮箱信息"), this), QStringLiteral("分组框1"),
-                       8, 8, 264, 104);
-    QLabel* hostLabel = label(mine, QStringLiteral("标签1"), QStringLiteral("SMTP地址:"), 8, 16, 56, 24);
+    auto* mine = place(new QGroupBox(QStringLiteral("我的邮箱信息"), this),
+                       QStringLiteral("分组框1"), 8, 8, 264, 104);
+    QLabel* hostLabel =
+        label(mine, QStringLiteral("标签1"), QStringLiteral("SMTP地址:"), 8, 16, 56, 24);
     // The Latin letters are wide in this face; a smaller one keeps the label whole in 56 pixels.
     QFont narrow = hostLabel->font();
     narrow.setPixelSize(11);
@@ -75,7 +76,8 @@ void SendMailWindow::created() {
     host_->setCurrentIndex(0);
     const std::optional<MailAccount> stored = MailAccounts(services_.data).loadMailAccount();
     if (!stored) {
-        services_.boxes.show(gbk("记住邮箱账号的文件打不开，这次的账号不会被记住。"), MessageBoxes::Ok);
+        services_.boxes.show(gbk("记住邮箱账号的文件打不开，这次的账号不会被记住。"),
+                             MessageBoxes::Ok);
         return;
     }
     account_->setText(toUnicode(stored->account));
@@ -95,8 +97,8 @@ void SendMailWindow::send() {
     bool connected = false;
     {
         WaitCursor wait;
-        connected = smtp_.smtpConnect(host, services_.network.smtpPort, account, password,
-                                      kReplyTimeoutMs);
+        connected =
+            smtp_.smtpConnect(host, services_.network.smtpPort, account, password, kReplyTimeoutMs);
     }
     if (!connected) {
         boxes.show(gbk("请确认我的邮箱信息填写正确！或者请使用QQ邮箱发送"), MessageBoxes::Ok);

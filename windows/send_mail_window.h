@@ -13,17 +13,17 @@ namespace wendlow {
 // account when it closes.
 class SendMailWindow final : public FixedWindow {
     Q_OBJECT
-public:
+  public:
     explicit SendMailWindow(Services services);
     void created() override;
 
     // The five offered hosts; the second and third are the same.
     static const QStringList& hosts();
 
-protected:
+  protected:
     void willBeDestroyed() override;
 
-private:
+  private:
     void send();
 
     Services services_;

@@ -15,7 +15,7 @@ class MainWindow;
 // What windows ask of the program that assembles them: the operations that reach across
 // windows. The application implements it.
 class WindowHost {
-public:
+  public:
     virtual ~WindowHost() = default;
     virtual MainWindow* mainWindow() = 0;
     // The main window's set-up sequence, run at start and again after a book was opened or the

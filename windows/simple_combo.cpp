@@ -29,9 +29,13 @@ void SimpleCombo::resizeEvent(QResizeEvent* event) {
     list_->setGeometry(0, kEditHeight + 2, width(), height() - kEditHeight - 2);
 }
 
-void SimpleCombo::addItem(const QString& text) { list_->addItem(text); }
+void SimpleCombo::addItem(const QString& text) {
+    list_->addItem(text);
+}
 
-int SimpleCombo::count() const { return list_->count(); }
+int SimpleCombo::count() const {
+    return list_->count();
+}
 
 int SimpleCombo::currentIndex() const {
     const int row = list_->currentRow();
@@ -45,6 +49,8 @@ void SimpleCombo::setCurrentIndex(int index) {
     }
 }
 
-QString SimpleCombo::text() const { return edit_->text(); }
+QString SimpleCombo::text() const {
+    return edit_->text();
+}
 
 } // namespace wendlow

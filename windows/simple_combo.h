@@ -12,7 +12,7 @@ namespace wendlow {
 // the edit line leaves the selection as it is.
 class SimpleCombo final : public QWidget {
     Q_OBJECT
-public:
+  public:
     SimpleCombo(const QString& name, QWidget* parent);
 
     void addItem(const QString& text);
@@ -26,10 +26,10 @@ public:
     QLineEdit* editLine() const { return edit_; }
     QListWidget* list() const { return list_; }
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     QLineEdit* edit_ = nullptr;
     QListWidget* list_ = nullptr;
 };

@@ -27,9 +27,9 @@ VersionCheckWindow::VersionCheckWindow(Services services)
     local_->setReadOnly(true);
     verdict_ = label(group, QStringLiteral("标签3"), QStringLiteral("标签"), 8, 80, 248, 32);
     verdict_->setWordWrap(true);
-    auto* page = place(new LinkLabel(QStringLiteral("官方网站：") + credits::kMakersPageText,
-                                     group),
-                       QStringLiteral("标签4"), 16, 118, 232, 24);
+    auto* page =
+        place(new LinkLabel(QStringLiteral("官方网站：") + credits::kMakersPageText, group),
+              QStringLiteral("标签4"), 16, 118, 232, 24);
     connect(page, &LinkLabel::pressed, this,
             [this] { services_.launcher.openUrl(credits::kMakersPage); });
 }

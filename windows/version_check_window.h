@@ -12,14 +12,14 @@ namespace wendlow {
 // the local one.
 class VersionCheckWindow final : public FixedWindow {
     Q_OBJECT
-public:
+  public:
     explicit VersionCheckWindow(Services services);
     void created() override;
 
     // True when the remote version is newer by more than 1e-7.
     static bool isNewer(const Text& remote, const Text& local);
 
-private:
+  private:
     Services services_;
     QLineEdit* remote_ = nullptr;
     QLineEdit* local_ = nullptr;

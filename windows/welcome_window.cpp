@@ -6,8 +6,8 @@
 #include "widgets.h"
 
 #include <QCheckBox>
-#include <QSignalBlocker>
 #include <QPlainTextEdit>
+#include <QSignalBlocker>
 
 namespace wendlow {
 
@@ -24,9 +24,9 @@ WelcomeWindow::WelcomeWindow(Services services)
     QFont labelFont = versionLabel_->font();
     labelFont.setPixelSize(14);
     versionLabel_->setFont(labelFont);
-    versionLabel_->setStyleSheet(QStringLiteral(
-        "color: black; background: qlineargradient(x1:0, y1:0, x2:1, y2:0, "
-        "stop:0 rgb(192,192,192), stop:1 rgb(210,210,210));"));
+    versionLabel_->setStyleSheet(
+        QStringLiteral("color: black; background: qlineargradient(x1:0, y1:0, x2:1, y2:0, "
+                       "stop:0 rgb(192,192,192), stop:1 rgb(210,210,210));"));
 
     features_ = place(new QPlainTextEdit(this), QStringLiteral("编辑框1"), 4, 26, 302, 110);
     features_->setReadOnly(true);
@@ -39,9 +39,11 @@ WelcomeWindow::WelcomeWindow(Services services)
                                            "3.把一篇日记或者N篇日记发送给好友，分享心情！\n"
                                            "4.还有打印功能哦！把一个假期打印出来！"));
 
-    auto* openBook = new PictureButton(QStringLiteral("图形按钮1"), QStringLiteral("假期续写"), this);
+    auto* openBook =
+        new PictureButton(QStringLiteral("图形按钮1"), QStringLiteral("假期续写"), this);
     openBook->setGeometry(6, 144, 80, 48);
-    auto* newBook = new PictureButton(QStringLiteral("图形按钮2"), QStringLiteral("日记开篇"), this);
+    auto* newBook =
+        new PictureButton(QStringLiteral("图形按钮2"), QStringLiteral("日记开篇"), this);
     newBook->setGeometry(117, 144, 80, 48);
     auto* update = new PictureButton(QStringLiteral("图形按钮3"), QStringLiteral("在线升级"), this);
     update->setGeometry(224, 144, 80, 48);
@@ -53,8 +55,7 @@ WelcomeWindow::WelcomeWindow(Services services)
 
     connect(openBook, &PictureButton::clicked, this, &WelcomeWindow::openBook);
     connect(newBook, &PictureButton::clicked, this, &WelcomeWindow::newBook);
-    connect(update, &PictureButton::clicked, this,
-            [this] { services_.host.loadVersionCheck(); });
+    connect(update, &PictureButton::clicked, this, [this] { services_.host.loadVersionCheck(); });
     // Toggled, not clicked: assistive tools change the box without a click.
     connect(hideAtStart_, &QCheckBox::toggled, this, [this](bool checked) {
         writeSetting(keys::infIniPath(services_.data), keys::section(), keys::welcomeHidden(),
@@ -71,8 +72,8 @@ void WelcomeWindow::created() {
                                  keys::flagTrue());
     }
     const Text version = readSetting(ini, keys::section(), keys::version());
-    versionLabel_->setText(toUnicode(gbk("欢迎你使用[WendlowV") + version +
-                                     gbk("]，在这里，你可以：")));
+    versionLabel_->setText(
+        toUnicode(gbk("欢迎你使用[WendlowV") + version + gbk("]，在这里，你可以：")));
 }
 
 void WelcomeWindow::openBook() {

@@ -16,11 +16,11 @@ class PictureButton;
 // start.
 class WelcomeWindow final : public FixedWindow {
     Q_OBJECT
-public:
+  public:
     explicit WelcomeWindow(Services services);
     void created() override;
 
-private:
+  private:
     void openBook();
     void newBook();
 

@@ -4,7 +4,8 @@
 
 namespace wendlow {
 
-LinkLabel::LinkLabel(const QString& text, QWidget* parent, bool handPointer) : QLabel(text, parent) {
+LinkLabel::LinkLabel(const QString& text, QWidget* parent, bool handPointer)
+    : QLabel(text, parent) {
     setStyleSheet(QStringLiteral("color: rgb(0,0,255);"));
     if (handPointer) {
         setCursor(Qt::PointingHandCursor);

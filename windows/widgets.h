@@ -7,8 +7,7 @@
 namespace wendlow {
 
 // Creates a control with its name at its place, in the parent's client coordinates.
-template <typename W>
-W* place(W* widget, const QString& name, int x, int y, int w, int h) {
+template <typename W> W* place(W* widget, const QString& name, int x, int y, int w, int h) {
     widget->setObjectName(name);
     widget->setGeometry(x, y, w, h);
     return widget;
@@ -22,13 +21,13 @@ inline QLabel* label(QWidget* parent, const QString& name, const QString& text, 
 // A blue label with a hand pointer that reports a left press.
 class LinkLabel final : public QLabel {
     Q_OBJECT
-public:
+  public:
     LinkLabel(const QString& text, QWidget* parent, bool handPointer = true);
 
-signals:
+  signals:
     void pressed();
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
 };
 

@@ -52,7 +52,9 @@ void ColourPicker::paintEvent(QPaintEvent*) {
     }
 }
 
-void ColourPicker::mousePressEvent(QMouseEvent*) { dropDown(); }
+void ColourPicker::mousePressEvent(QMouseEvent*) {
+    dropDown();
+}
 
 void ColourPicker::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return ||

@@ -11,7 +11,7 @@ namespace wendlow {
 // a grid of colours. Choosing one sets the colour and reports it.
 class ColourPicker final : public QWidget {
     Q_OBJECT
-public:
+  public:
     ColourPicker(const QString& name, QWidget* parent);
 
     QColor colour() const { return colour_; }
@@ -20,17 +20,17 @@ public:
     // The colours of the grid, in order; their swatches are named "色块<index>".
     static const QList<QColor>& colours();
 
-signals:
+  signals:
     void colourChosen(const QColor& colour);
     void lostFocus();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
-private:
+  private:
     void choose(const QColor& colour);
 
     QColor colour_ = Qt::black;

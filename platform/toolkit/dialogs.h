@@ -12,7 +12,7 @@ namespace wendlow {
 // The common dialogs: open file, save file and font. Windows ask through this seam so tests can
 // give the path or font a user would choose. Nothing means the user cancelled.
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
     // Only an existing file can be chosen.
     virtual std::optional<QString> openFile(QWidget* parent) = 0;
@@ -22,7 +22,7 @@ public:
 };
 
 class QtDialogs final : public Dialogs {
-public:
+  public:
     std::optional<QString> openFile(QWidget* parent) override;
     std::optional<QString> saveFile(QWidget* parent) override;
     std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial) override;

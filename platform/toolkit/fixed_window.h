@@ -11,7 +11,7 @@ namespace wendlow {
 // coordinates fit as laid out.
 class FixedWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     enum class Caption { Normal, Narrow };
 
     FixedWindow(const QString& name, const QString& title, QSize outerSize,
@@ -22,17 +22,17 @@ public:
 
     static QSize clientSizeFor(QSize outerSize, Caption caption);
 
-signals:
+  signals:
     // The window is closing and will be destroyed (close box, Esc or the program closing it).
     void closing();
 
-protected:
+  protected:
     // Runs as the window closes; the window is destroyed afterwards.
     virtual void willBeDestroyed() {}
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     bool closingDone_ = false;
 };
 

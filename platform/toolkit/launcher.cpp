@@ -4,6 +4,8 @@
 
 namespace wendlow {
 
-bool DesktopLauncher::openUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
+bool DesktopLauncher::openUrl(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
+}
 
 } // namespace wendlow

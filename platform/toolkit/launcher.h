@@ -7,13 +7,13 @@ namespace wendlow {
 
 // Starting other programs: the credit labels open a web page in the desktop's browser.
 class Launcher {
-public:
+  public:
     virtual ~Launcher() = default;
     virtual bool openUrl(const QUrl& url) = 0;
 };
 
 class DesktopLauncher final : public Launcher {
-public:
+  public:
     bool openUrl(const QUrl& url) override;
 };
 

@@ -8,10 +8,10 @@ namespace wendlow {
 // on the 1st of a lunar month).
 class LunarCalendar final : public QCalendarWidget {
     Q_OBJECT
-public:
+  public:
     LunarCalendar(const QString& name, QWidget* parent);
 
-protected:
+  protected:
     void paintCell(QPainter* painter, const QRect& rect, QDate date) const override;
 };
 

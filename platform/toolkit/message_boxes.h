@@ -7,7 +7,7 @@ namespace wendlow {
 // Every outcome the user sees is a message box with the caption "信息：". Windows ask through
 // this seam so tests can answer in their place.
 class MessageBoxes {
-public:
+  public:
     enum Buttons { Ok = 0, OkCancel = 1 };
     enum Answer { AnsweredOk = 0, AnsweredCancel = 1 };
 
@@ -17,7 +17,7 @@ public:
 };
 
 class QtMessageBoxes final : public MessageBoxes {
-public:
+  public:
     int show(const Text& text, Buttons buttons) override;
 };
 

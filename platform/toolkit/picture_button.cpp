@@ -38,7 +38,8 @@ void PictureButton::drawPictures() {
         int shift;
     };
     const Look looks[3] = {
-        {QColor(250, 252, 255), QColor(190, 212, 235), QColor(123, 158, 189), QColor(20, 50, 90), 0},
+        {QColor(250, 252, 255), QColor(190, 212, 235), QColor(123, 158, 189), QColor(20, 50, 90),
+         0},
         {QColor(255, 255, 240), QColor(255, 222, 150), QColor(215, 160, 60), QColor(120, 60, 0), 0},
         {QColor(170, 195, 222), QColor(225, 235, 246), QColor(80, 115, 150), QColor(10, 30, 60), 1},
     };
@@ -59,8 +60,7 @@ void PictureButton::drawPictures() {
         f.setBold(true);
         p.setFont(f);
         p.setPen(look.text);
-        p.drawText(QRect(look.shift, look.shift, sz.width(), sz.height()), Qt::AlignCenter,
-                   text());
+        p.drawText(QRect(look.shift, look.shift, sz.width(), sz.height()), Qt::AlignCenter, text());
         pictures_[i] = image;
     }
     update();

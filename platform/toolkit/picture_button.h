@@ -9,7 +9,7 @@ namespace wendlow {
 // with the pointer over it, and pressed. The program draws the pictures itself.
 class PictureButton final : public QAbstractButton {
     Q_OBJECT
-public:
+  public:
     enum class State { Normal, Hover, Pressed };
 
     PictureButton(const QString& name, const QString& caption, QWidget* parent);
@@ -17,13 +17,13 @@ public:
     const QImage& picture(State state) const;
     void setGeometry(int x, int y, int w, int h);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void drawPictures();
     QImage pictures_[3];
 };

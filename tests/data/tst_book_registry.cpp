@@ -1,8 +1,8 @@
 #include "book_registry.h"
 
 #include "diary_store.h"
-#include "record_store.h"
 #include "program_dir.h"
+#include "record_store.h"
 
 #include <QDir>
 #include <QFileInfo>

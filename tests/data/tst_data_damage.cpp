@@ -5,9 +5,9 @@
 #include "book_registry.h"
 #include "diary_store.h"
 #include "mail_accounts.h"
+#include "program_dir.h"
 #include "record_store.h"
 #include "sqlite_handle.h"
-#include "program_dir.h"
 
 #include <QDir>
 #include <QFileInfo>

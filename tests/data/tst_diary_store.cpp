@@ -1,8 +1,8 @@
 #include "diary_store.h"
 
 #include "clock.h"
-#include "record_store.h"
 #include "program_dir.h"
+#include "record_store.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,7 +1,7 @@
 #include "mail_accounts.h"
 
-#include "record_store.h"
 #include "program_dir.h"
+#include "record_store.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -10,8 +10,8 @@
 #include <vector>
 
 using namespace wendlow;
-using wendlow::test::TempDir;
 using wendlow::test::readFile;
+using wendlow::test::TempDir;
 
 Q_DECLARE_METATYPE(wendlow::FieldSpec)
 Q_DECLARE_METATYPE(wendlow::FieldValue)

@@ -13,8 +13,8 @@
 #include <vector>
 
 using namespace wendlow;
-using wendlow::test::TempDir;
 using wendlow::test::readFile;
+using wendlow::test::TempDir;
 using wendlow::test::writeFile;
 
 namespace {

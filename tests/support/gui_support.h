@@ -18,7 +18,7 @@ namespace wendlow::test {
 
 // Answers message boxes from a script (OK when the script is empty) and keeps every text shown.
 class ScriptedMessageBoxes final : public MessageBoxes {
-public:
+  public:
     int show(const Text& text, Buttons buttons) override {
         shown.push_back(text);
         buttonsShown.push_back(buttons);
@@ -36,7 +36,7 @@ public:
 
 // Gives the path or font a user would choose; nothing (cancel) when the script is empty.
 class ScriptedDialogs final : public Dialogs {
-public:
+  public:
     std::optional<QString> openFile(QWidget*) override { return next(openPaths); }
     std::optional<QString> saveFile(QWidget*) override { return next(savePaths); }
     std::optional<QFont> chooseFont(QWidget*, const QFont& initial) override {
@@ -48,7 +48,7 @@ public:
     std::deque<std::optional<QFont>> fonts;
     std::vector<QFont> fontInitials;
 
-private:
+  private:
     template <typename T> static std::optional<T> next(std::deque<std::optional<T>>& queue) {
         if (queue.empty()) {
             return std::nullopt;
@@ -61,7 +61,7 @@ private:
 };
 
 class RecordingLauncher final : public Launcher {
-public:
+  public:
     bool openUrl(const QUrl& url) override {
         opened.push_back(url);
         return true;
@@ -71,7 +71,7 @@ public:
 
 // The whole program in a temporary program directory, with scripted seams and a fixed clock.
 class ProgramFixture {
-public:
+  public:
     ProgramFixture()
         : player(std::make_unique<CountingSink>()),
           app_(std::make_unique<Application>(
@@ -96,7 +96,7 @@ public:
     // Music goes to a sink that only counts frames, never to a sound device.
     Mp3Player player;
 
-private:
+  private:
     QTemporaryDir dir_;
     std::unique_ptr<Application> app_;
 };

@@ -7,11 +7,11 @@ namespace wendlow::test {
 
 // A program directory of its own for one test, with a data context over it.
 class ProgramDir : public TempDir {
-public:
+  public:
     ProgramDir() : context_{path(), fatal.handler(), &clock} {}
     const DataContext& context() const { return context_; }
 
-private:
+  private:
     DataContext context_;
 };
 

@@ -16,7 +16,7 @@ namespace wendlow::test {
 
 // Records fatal reports instead of ending the process, so a test can see that one was made.
 class FatalRecorder {
-public:
+  public:
     FatalErrorHandler handler() {
         return [this](int code, const Text& message) { calls.emplace_back(code, message); };
     }
@@ -25,19 +25,19 @@ public:
 
 // A clock standing still at a chosen moment.
 class FixedClock final : public Clock {
-public:
+  public:
     explicit FixedClock(QDateTime when = QDateTime(QDate(2010, 2, 14), QTime(9, 5)))
         : when_(std::move(when)) {}
     QDateTime now() const override { return when_; }
     void set(const QDateTime& when) { when_ = when; }
 
-private:
+  private:
     QDateTime when_;
 };
 
 // A temporary directory of its own for one test, with a fatal-error recorder and a clock.
 class TempDir {
-public:
+  public:
     QString path(const QString& relative = {}) const {
         return relative.isEmpty() ? dir_.path() : dir_.path() + QLatin1Char('/') + relative;
     }
@@ -46,7 +46,7 @@ public:
     FatalRecorder fatal;
     FixedClock clock;
 
-private:
+  private:
     QTemporaryDir dir_;
 };
 
