@@ -22,18 +22,6 @@ DiaryEntry entry(const char* title, const char* content = "") {
     return {gbk(title), gbk("2008年1月25日"), gbk("开心"), gbk("晴"), gbk(content)};
 }
 
-// Everything below `dir`, relative to it, so a test can see that nothing was created.
-QStringList treeOf(const QString& dir) {
-    QStringList out;
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        out << QDir(dir).relativeFilePath(it.next());
-    }
-    out.sort();
-    return out;
-}
-
 } // namespace
 
 class TestDiaryStore : public QObject {

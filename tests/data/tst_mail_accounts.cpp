@@ -1,5 +1,6 @@
 #include "mail_accounts.h"
 
+#include "mail_records.h"
 #include "program_dir.h"
 #include "record_store.h"
 
@@ -22,32 +23,8 @@ QString mailFile(const ProgramDir& dir) {
     return dir.path(QStringLiteral("DATEINI/em.edb"));
 }
 
-// Every record of the file, read past the class under test, so that a test sees what was
-// really appended.
 std::vector<MailAccount> storedRecords(const QString& file) {
-    std::vector<MailAccount> out;
-    RecordStore store(nullptr);
-    if (!store.open(file, kAlias, kPassword)) {
-        return out;
-    }
-    const int count = store.recordCount();
-    for (int i = 0; i < count; ++i) {
-        out.push_back({store.read(1).text, store.read(2).text});
-        store.skip();
-    }
-    store.close(kAlias);
-    return out;
-}
-
-QStringList treeOf(const QString& dir) {
-    QStringList out;
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        out << QDir(dir).relativeFilePath(it.next());
-    }
-    out.sort();
-    return out;
+    return storedMailRecords(file);
 }
 
 } // namespace

@@ -5,8 +5,11 @@
 #include "text.h"
 
 #include <QByteArray>
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <utility>
@@ -58,6 +61,18 @@ inline QByteArray readFile(const QString& path) {
 inline bool writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+// Everything below `dir`, relative to it and sorted, so a test can see what was created.
+inline QStringList treeOf(const QString& dir) {
+    QStringList out;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        out << QDir(dir).relativeFilePath(it.next());
+    }
+    out.sort();
+    return out;
 }
 
 // The path of a committed fixture file.

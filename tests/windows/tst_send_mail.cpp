@@ -7,6 +7,7 @@
 #include "settings_keys.h"
 
 #include "gui_support.h"
+#include "mail_records.h"
 #include "python_server.h"
 
 #include <QAbstractButton>
@@ -102,23 +103,9 @@ bool inMailWindow(ProgramFixture& f, const std::function<void(const Form&)>& act
     return visit.shown && visit.modal && acted;
 }
 
-const Text kAlias("em");
-const Text kStorePassword = gbk("晴空又LanQiao580");
 
-// Every record of the account file, read past the window.
 std::vector<MailAccount> storedRecords(ProgramFixture& f) {
-    std::vector<MailAccount> out;
-    RecordStore store(nullptr);
-    if (!store.open(f.context().path(QStringLiteral("DATEINI/em.edb")), kAlias, kStorePassword)) {
-        return out;
-    }
-    const int count = store.recordCount();
-    for (int i = 0; i < count; ++i) {
-        out.push_back({store.read(1).text, store.read(2).text});
-        store.skip();
-    }
-    store.close(kAlias);
-    return out;
+    return storedMailRecords(f.context().path(QStringLiteral("DATEINI/em.edb")));
 }
 
 QStringList strings(const QJsonValue& array) {
