@@ -94,10 +94,6 @@ void addDamageRows() {
     QTest::newRow("empty file") << Damage::Empty;
 }
 
-QStringList filesIn(const QString& dir) {
-    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
 const std::vector<FieldSpec> kRegistryFields = {
     {gbk("日记本名称"), FieldKind::Text, 20}, {gbk("可爱小主人"), FieldKind::Text, 20},
     {gbk("留点信息"), FieldKind::Memo, 20},   {gbk("天数"), FieldKind::Integer, 20},

@@ -10,7 +10,9 @@
 #include <vector>
 
 using namespace wendlow;
+using wendlow::test::filesIn;
 using wendlow::test::readFile;
+using wendlow::test::snapshot;
 using wendlow::test::TempDir;
 
 Q_DECLARE_METATYPE(wendlow::FieldSpec)
@@ -79,19 +81,6 @@ QByteArrayList titles(RecordStore& rs) {
             return {QByteArrayLiteral("<cannot reach record>")};
         }
         out.append(rs.read(kTitle).text);
-    }
-    return out;
-}
-
-QStringList filesIn(const QString& dir) {
-    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-// Every file of a directory with its bytes, to show that an operation changed nothing.
-QMap<QString, QByteArray> snapshot(const QString& dir) {
-    QMap<QString, QByteArray> out;
-    for (const QString& name : filesIn(dir)) {
-        out.insert(name, readFile(dir + QLatin1Char('/') + name));
     }
     return out;
 }

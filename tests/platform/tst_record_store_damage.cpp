@@ -13,7 +13,9 @@
 #include <vector>
 
 using namespace wendlow;
+using wendlow::test::filesIn;
 using wendlow::test::readFile;
+using wendlow::test::snapshot;
 using wendlow::test::TempDir;
 using wendlow::test::writeFile;
 
@@ -66,18 +68,6 @@ QByteArray noise(qsizetype size, quint32 seed) {
     QByteArray out(size, '\0');
     for (char& c : out) {
         c = static_cast<char>(gen.bounded(256));
-    }
-    return out;
-}
-
-QStringList filesIn(const QString& dir) {
-    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-QMap<QString, QByteArray> snapshot(const QString& dir) {
-    QMap<QString, QByteArray> out;
-    for (const QString& name : filesIn(dir)) {
-        out.insert(name, readFile(dir + QLatin1Char('/') + name));
     }
     return out;
 }

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -72,6 +73,19 @@ inline QStringList treeOf(const QString& dir) {
         out << QDir(dir).relativeFilePath(it.next());
     }
     out.sort();
+    return out;
+}
+
+inline QStringList filesIn(const QString& dir) {
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Every file of a directory with its bytes, to show that an operation changed nothing.
+inline QMap<QString, QByteArray> snapshot(const QString& dir) {
+    QMap<QString, QByteArray> out;
+    for (const QString& name : filesIn(dir)) {
+        out.insert(name, readFile(dir + QLatin1Char('/') + name));
+    }
     return out;
 }
 

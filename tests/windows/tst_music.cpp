@@ -1,4 +1,5 @@
 #include "gui_support.h"
+#include "sine_wav.h"
 
 #include <QLineEdit>
 #include <QProcess>
@@ -17,38 +18,6 @@ namespace {
 
 // Longer than any wait here needs for sub-second files; only a hang reaches it.
 constexpr int kPatience = 60000;
-
-QByteArray sineWav(int frames, double hertz) {
-    constexpr int kRate = 44100;
-    QByteArray bytes;
-    auto put16 = [&](int v) {
-        bytes.append(char(v & 0xff));
-        bytes.append(char((v >> 8) & 0xff));
-    };
-    auto put32 = [&](qint64 v) {
-        put16(int(v & 0xffff));
-        put16(int((v >> 16) & 0xffff));
-    };
-    const qint64 dataBytes = qint64(frames) * 2 * 2;
-    bytes.append("RIFF");
-    put32(36 + dataBytes);
-    bytes.append("WAVEfmt ");
-    put32(16);
-    put16(1);
-    put16(2);
-    put32(kRate);
-    put32(qint64(kRate) * 2 * 2);
-    put16(2 * 2);
-    put16(16);
-    bytes.append("data");
-    put32(dataBytes);
-    for (int i = 0; i < frames; ++i) {
-        const int v = int(std::lround(12000 * std::sin(2 * std::numbers::pi * hertz * i / kRate)));
-        put16(v);
-        put16(v);
-    }
-    return bytes;
-}
 
 // Frames one pass of a file gives, played alone on a sink of its own.
 qint64 framesOfOnePass(const QString& file) {
@@ -135,8 +104,8 @@ void TestMusic::initTestCase() {
     // Short files, so that a dozen passes go by quickly on a sink that never waits.
     song_ = file(QStringLiteral("歌.mp3"));
     otherSong_ = file(QStringLiteral("other.mp3"));
-    makeMp3(QStringLiteral("歌.mp3"), sineWav(8820, 440));
-    makeMp3(QStringLiteral("other.mp3"), sineWav(22050, 880));
+    makeMp3(QStringLiteral("歌.mp3"), sineWav(44100, 2, 8820, 440));
+    makeMp3(QStringLiteral("other.mp3"), sineWav(44100, 2, 22050, 880));
     songPass_ = framesOfOnePass(song_);
     otherPass_ = framesOfOnePass(otherSong_);
     QVERIFY(songPass_ > 0);
